@@ -1,0 +1,30 @@
+// Offscreen OpenGL context on Mesa's surfaceless EGL platform.
+// Owns one EGL display, context and pbuffer, made current on the calling thread.
+// Needs no window system; it never reads input or shows anything.
+#pragma once
+
+#include <string>
+
+namespace morva {
+
+struct OffscreenGL {
+    void* display = nullptr;   // EGLDisplay
+    void* context = nullptr;   // EGLContext
+    void* surface = nullptr;   // EGLSurface
+    int width = 0;
+    int height = 0;
+    std::string error;         // why creation failed, empty on success
+};
+
+// Creates an RGBA8 pbuffer of width x height with 24 depth and 8 stencil bits and a
+// compatibility-profile desktop GL context, and makes it current. Returns false and
+// fills `error` when EGL or the driver cannot provide it.
+bool CreateOffscreenGL(OffscreenGL& gl, int width, int height);
+
+// Releases the context and surface; safe on a context that failed to be created.
+void DestroyOffscreenGL(OffscreenGL& gl);
+
+// Finishes all drawing (the pbuffer has no front buffer to swap to).
+void FinishOffscreenGL(const OffscreenGL& gl);
+
+}  // namespace morva
