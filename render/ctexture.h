@@ -1,0 +1,36 @@
+// Texture manager: turns image files into OpenGL 2D textures with a full mipmap chain and
+// keeps one table entry per path string, shared through a use count.
+// Owns every texture it creates and the path copies of its table. It never draws, never
+// reports messages and never normalises paths (two spellings of one file are two entries).
+#pragma once
+
+#include <memory>
+#include <vector>
+
+class Ctexture {
+public:
+    // The three sequences are index-aligned: entry i is
+    // (texture_ids[i], file_names[i], use_counts[i]); they grow and shrink together.
+    std::vector<unsigned int> texture_ids;            // OpenGL texture names
+    std::vector<std::unique_ptr<char[]>> file_names;  // owned copies of the loaded paths
+    std::vector<int> use_counts;                      // Load calls currently holding the entry
+    int width = 0;   // pixel size of the most recently decoded image
+    int height = 0;
+
+    Ctexture();
+    ~Ctexture();
+    Ctexture(const Ctexture&) = delete;
+    Ctexture& operator=(const Ctexture&) = delete;
+
+    // Texture name for the image at `path`, decoding and uploading it on first use;
+    // -1 when the file cannot be read, is refused or cannot be decoded.
+    int Load(char* path);
+    int Load(const char* path);
+
+    // Gives back one use of an entry; the texture is deleted when its count reaches 0.
+    void Free(int texture);
+    void Free(char* path);
+    void Free(const char* path);
+    // Deletes every texture and empties the table, whatever the counts.
+    void Free();
+};
