@@ -1,0 +1,125 @@
+// The small platform layer: the one editor window with its GL context, the event pump,
+// the buffer swap, key and mouse-button state by Windows virtual-key code, the cursor and
+// the client rectangle in screen pixels. Two implementations with the same functions are
+// chosen at link time: morva_window_glfw (a real window) and morva_window_headless (an
+// offscreen EGL buffer whose input is set by tests and scripts).
+// It never interprets input (no clicks, no camera, no zoom): that is Cinput's and the
+// shell's business. Only this layer and the shell talk to the window system.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace morva {
+
+// The one window and its GL context; defined by the implementation.
+struct Window;
+
+// A point in screen pixels (window pixels on a scaled display).
+struct WindowPoint {
+    int32_t x = 0;
+    int32_t y = 0;
+};
+
+// A rectangle in screen pixels: left <= x < right, top <= y < bottom.
+struct WindowRect {
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t right = 0;
+    int32_t bottom = 0;
+};
+
+// Messages the shell dispatches one at a time (key and button changes are not
+// messages: they only update the state that IsKeyDown reads).
+enum class WindowEventKind {
+    Close,  // the user (or a script) asked to close the window
+    Wheel,  // the mouse wheel turned; wheelDelta holds the amount
+};
+
+struct WindowEvent {
+    WindowEventKind kind = WindowEventKind::Close;
+    int wheelDelta = 0;  // one notch = 120; positive = turned away from the user
+};
+
+// An RGBA8 image of the client area, rows from top to bottom.
+struct ClientImage {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgba;
+};
+
+// The visible client area: the bottom-left 1016 x 736 of the 1024 x 768 drawing space.
+constexpr int kClientWidth = 1016;
+constexpr int kClientHeight = 736;
+// The drawing space the viewport covers (anchored at the client's bottom-left corner).
+constexpr int kDrawingWidth = 1024;
+constexpr int kDrawingHeight = 768;
+// Where the headless layer puts the client area's top-left corner on its "screen".
+constexpr int kHeadlessClientLeft = 100;
+constexpr int kHeadlessClientTop = 60;
+
+// Virtual-key codes the editor uses (the layer maps its own key codes to these).
+constexpr int kVkLeftButton = 0x01;
+constexpr int kVkRightButton = 0x02;
+constexpr int kVkMiddleButton = 0x04;
+constexpr int kVkDelete = 0x2E;
+constexpr int kVkA = 0x41;
+constexpr int kVkD = 0x44;
+constexpr int kVkS = 0x53;
+constexpr int kVkW = 0x57;
+
+// Opens the one window titled `title` with a 1016 x 736 client area, not resizable, and a
+// double-buffered GL 2.0 compatibility context (24 depth, 8 stencil bits) made current, with
+// the viewport set to the 1024 x 768 drawing space. Returns null and fills `error` (when
+// given) if the window or context cannot be created or a window is already open.
+Window* CreateMainWindow(const char* title, std::string* error);
+
+// Closes the window and releases its context. Safe on null.
+void DestroyMainWindow(Window* window);
+
+// Takes at most one pending message without waiting. Returns true and fills `event` when one
+// was taken; false when none was pending (the caller then draws a frame).
+bool PollWindowEvent(Window* window, WindowEvent* event);
+
+// Shows the frame just drawn (the headless layer finishes the drawing instead).
+void SwapWindowBuffers(Window* window);
+
+// True when the key or mouse button with that virtual-key code is down now, or was pressed
+// since the last query of that code (a press shorter than a frame is reported once).
+bool IsKeyDown(Window* window, int virtualKey);
+
+// The cursor position in screen pixels (may lie outside the client area).
+WindowPoint GetCursorScreenPos(Window* window);
+
+// The client area in screen pixels (width kClientWidth, height kClientHeight).
+WindowRect GetClientScreenRect(Window* window);
+
+// Framebuffer pixels per window pixel (2 on a doubly scaled display, otherwise 1).
+void GetFramebufferScale(Window* window, float* scaleX, float* scaleY);
+
+// Sets the GL viewport to (0, 0, width, height) of the drawing space, scaled to framebuffer
+// pixels, so it stays anchored at the client area's bottom-left corner.
+void SetDrawingViewport(Window* window, float width, float height);
+
+// The native X11 window id for a dialog to attach to; 0 when there is none (headless).
+unsigned long GetNativeWindowId(Window* window);
+
+// ---- Headless layer only (morva_window_headless); these do not exist in the GLFW layer. ----
+
+// Puts the cursor at a screen position / at a position relative to the client's top-left.
+void SetHeadlessCursor(Window* window, int screenX, int screenY);
+void SetHeadlessCursorInClient(Window* window, int clientX, int clientY);
+
+// Presses or releases a key or mouse button by virtual-key code (1 left, 2 right, 4 middle).
+// A press and release before the next query still reports the press once.
+void SetHeadlessKey(Window* window, int virtualKey, bool down);
+
+// Queues a wheel message (delta in units of 120 per notch) or a close request.
+void PostHeadlessWheel(Window* window, int delta);
+void PostHeadlessClose(Window* window);
+
+// Reads back the 1016 x 736 client image as drawn so far (after a swap: the shown frame).
+bool ReadHeadlessClientImage(Window* window, ClientImage* image);
+
+}  // namespace morva
