@@ -1,0 +1,105 @@
+#include "platform/cinput.h"
+
+Cinput::Cinput(morva::Window* window)
+    : wnd(window),
+      cursorPos(std::make_unique<POINT>()),
+      clientRect(std::make_unique<RECT>()),
+      clientSize(std::make_unique<ClientSize>()),
+      glPos(std::make_unique<float[]>(2)),
+      clickLeft(false),
+      clickMiddle(false),
+      clickRight(false),
+      releasedLeft(false),
+      releasedMiddle(false),
+      releasedRight(false) {}
+
+Cinput::~Cinput() = default;
+
+bool Cinput::GetKey(int key) { return morva::IsKeyDown(wnd, key); }
+
+namespace {
+
+// One button's step of Update: a release arms the click, the next press fires it once.
+void UpdateButton(bool down, bool& released, bool& click) {
+    if (!down) released = true;
+    if (released && down) {
+        click = true;
+        released = false;
+    }
+}
+
+}  // namespace
+
+void Cinput::Update() {
+    clickLeft = false;
+    clickMiddle = false;
+    clickRight = false;
+    UpdateButton(GetKey(morva::kVkLeftButton), releasedLeft, clickLeft);
+    UpdateButton(GetKey(morva::kVkMiddleButton), releasedMiddle, clickMiddle);
+    UpdateButton(GetKey(morva::kVkRightButton), releasedRight, clickRight);
+}
+
+bool Cinput::GetMouseLeft() { return clickLeft; }
+bool Cinput::GetMouseMidle() { return clickMiddle; }
+bool Cinput::GetMouseRight() { return clickRight; }
+bool Cinput::GetMouseLeft_select() { return GetKey(morva::kVkLeftButton); }
+
+POINT* Cinput::GetPos() {
+    *cursorPos = morva::GetCursorScreenPos(wnd);
+    return cursorPos.get();
+}
+
+RECT* Cinput::GetWindow() {
+    *clientRect = morva::GetClientScreenRect(wnd);
+    return clientRect.get();
+}
+
+ClientSize* Cinput::GetWindowSize() {
+    const RECT* r = GetWindow();
+    clientSize->width = r->right - r->left;
+    clientSize->height = r->bottom - r->top;
+    return clientSize.get();
+}
+
+bool Cinput::PointInRect(RECT* r, POINT* p) {
+    if (!r || !p) return false;
+    return r->left <= p->x && p->x < r->right && r->top <= p->y && p->y < r->bottom;
+}
+
+float* Cinput::GetMouseGLfinal() {
+    const long double dx = static_cast<long double>(cursorPos->x) - clientRect->left;
+    const long double dy = static_cast<long double>(cursorPos->y) - clientRect->top;
+    const long double w = static_cast<long double>(clientRect->right) - clientRect->left;
+    const long double h = static_cast<long double>(clientRect->bottom) - clientRect->top;
+    if (w == 0 || h == 0) {
+        // No client area to map onto: report the origin rather than dividing by zero.
+        glPos[0] = 0.0f;
+        glPos[1] = 0.0f;
+        return glPos.get();
+    }
+    glPos[0] = static_cast<float>(dx * 2 / w - 1);
+    glPos[1] = static_cast<float>(-(dy * 2 / h - 1));
+    return glPos.get();
+}
+
+namespace {
+
+// Maps [-1, 1] onto 0..size and drops the part of the drawing space the client area lacks.
+float ToInterfacePixels(float normalised, float size, float hidden) {
+    const long double s = size;
+    if (s == 0) return 0.0f;
+    return static_cast<float>((static_cast<long double>(normalised) + 1) * s / 2 * ((s - hidden) / s));
+}
+
+}  // namespace
+
+float* Cinput::GetMouseGLprereder(float width, float height) {
+    const long double w = static_cast<long double>(clientRect->right) - clientRect->left;
+    const long double h = static_cast<long double>(clientRect->bottom) - clientRect->top;
+    GetMouseGLfinal();
+    if (w == 0 || h == 0) return glPos.get();  // already (0, 0)
+    glPos[1] = -glPos[1];
+    glPos[0] = ToInterfacePixels(glPos[0], width, 8.0f);
+    glPos[1] = ToInterfacePixels(glPos[1], height, 32.0f);
+    return glPos.get();
+}

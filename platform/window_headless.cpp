@@ -1,0 +1,135 @@
+// Headless window layer: an offscreen EGL buffer the size of the client area, a client
+// rectangle at a fixed screen position, and input that tests and scripts set.
+#include "platform/offscreen_gl.h"
+#include "platform/window.h"
+#include "platform/window_input.h"
+
+#include <GL/gl.h>
+
+#include <cstring>
+#include <memory>
+
+namespace morva {
+
+struct Window {
+    OffscreenGL gl;
+    WindowInputState input;
+    WindowPoint cursor;
+};
+
+namespace {
+
+bool windowOpen = false;
+
+void SetError(std::string* error, const std::string& text) {
+    if (error) *error = text;
+}
+
+void FlipRows(ClientImage& image) {
+    const size_t rowBytes = size_t(image.width) * 4;
+    std::vector<uint8_t> row(rowBytes);
+    for (int top = 0, bottom = image.height - 1; top < bottom; ++top, --bottom) {
+        uint8_t* a = &image.rgba[size_t(top) * rowBytes];
+        uint8_t* b = &image.rgba[size_t(bottom) * rowBytes];
+        std::memcpy(row.data(), a, rowBytes);
+        std::memcpy(a, b, rowBytes);
+        std::memcpy(b, row.data(), rowBytes);
+    }
+}
+
+}  // namespace
+
+Window* CreateMainWindow(const char* /*title*/, std::string* error) {
+    if (windowOpen) {
+        SetError(error, "a window is already open");
+        return nullptr;
+    }
+    auto window = std::make_unique<Window>();
+    if (!CreateOffscreenGL(window->gl, kClientWidth, kClientHeight)) {
+        SetError(error, window->gl.error);
+        return nullptr;
+    }
+    glViewport(0, 0, kDrawingWidth, kDrawingHeight);
+    window->cursor = {kHeadlessClientLeft, kHeadlessClientTop};
+    windowOpen = true;
+    return window.release();
+}
+
+void DestroyMainWindow(Window* window) {
+    if (!window) return;
+    DestroyOffscreenGL(window->gl);
+    delete window;
+    windowOpen = false;
+}
+
+bool PollWindowEvent(Window* window, WindowEvent* event) {
+    return window && TakeEvent(window->input, event);
+}
+
+void SwapWindowBuffers(Window* window) {
+    if (window) FinishOffscreenGL(window->gl);
+}
+
+bool IsKeyDown(Window* window, int virtualKey) {
+    return window && QueryKey(window->input, virtualKey);
+}
+
+WindowPoint GetCursorScreenPos(Window* window) {
+    return window ? window->cursor : WindowPoint{};
+}
+
+WindowRect GetClientScreenRect(Window* window) {
+    if (!window) return {};
+    return {kHeadlessClientLeft, kHeadlessClientTop, kHeadlessClientLeft + kClientWidth,
+            kHeadlessClientTop + kClientHeight};
+}
+
+void GetFramebufferScale(Window*, float* scaleX, float* scaleY) {
+    if (scaleX) *scaleX = 1.0f;
+    if (scaleY) *scaleY = 1.0f;
+}
+
+void SetDrawingViewport(Window*, float width, float height) {
+    glViewport(0, 0, GLsizei(width), GLsizei(height));
+}
+
+unsigned long GetNativeWindowId(Window*) { return 0; }
+
+void SetHeadlessCursor(Window* window, int screenX, int screenY) {
+    if (window) window->cursor = {screenX, screenY};
+}
+
+void SetHeadlessCursorInClient(Window* window, int clientX, int clientY) {
+    SetHeadlessCursor(window, kHeadlessClientLeft + clientX, kHeadlessClientTop + clientY);
+}
+
+void SetHeadlessKey(Window* window, int virtualKey, bool down) {
+    if (window) RecordKey(window->input, virtualKey, down);
+}
+
+void PostHeadlessWheel(Window* window, int delta) {
+    if (window) QueueEvent(window->input, {WindowEventKind::Wheel, delta});
+}
+
+void PostHeadlessClose(Window* window) {
+    if (window) QueueEvent(window->input, {WindowEventKind::Close, 0});
+}
+
+bool ReadHeadlessClientImage(Window* window, ClientImage* image) {
+    if (!window || !image) return false;
+    image->width = kClientWidth;
+    image->height = kClientHeight;
+    image->rgba.assign(size_t(kClientWidth) * kClientHeight * 4, 0);
+    GLint packAlignment = 4;
+    glGetIntegerv(GL_PACK_ALIGNMENT, &packAlignment);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glFinish();
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    glReadPixels(0, 0, kClientWidth, kClientHeight, GL_RGBA, GL_UNSIGNED_BYTE, image->rgba.data());
+    glPixelStorei(GL_PACK_ALIGNMENT, packAlignment);
+    FlipRows(*image);
+    return glGetError() == GL_NO_ERROR;
+}
+
+}  // namespace morva
