@@ -4,6 +4,8 @@
 // keeps state, talks to GL or reports errors other than through return values.
 #pragma once
 
+#include <cstddef>
+
 namespace cMath {
 
 struct Matrix4x4;
@@ -72,6 +74,8 @@ struct Matrix4x4 {
 static_assert(sizeof(vector4) == 4 * sizeof(float), "vector4 is exactly four floats");
 static_assert(sizeof(Quaterion) == 4 * sizeof(float), "Quaterion is exactly four floats");
 static_assert(sizeof(Matrix4x4) == 16 * sizeof(float), "Matrix4x4 is exactly sixteen floats");
+static_assert(offsetof(vector4, w) == 3 * sizeof(float), "vector4 components in x, y, z, w order");
+static_assert(offsetof(Quaterion, w) == 3 * sizeof(float), "Quaterion scalar part last");
 
 // Rotation matrix of q (q is not normalised first).
 Matrix4x4 mat4x4_cast(Quaterion q);
