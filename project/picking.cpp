@@ -1,0 +1,192 @@
+#include "project/project.h"
+
+#include "model/cloadobj.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// The picking cursor arrives in coordinates of the 1016 x 736 client area; the scene is
+// drawn into a 1024 x 768 viewport anchored at the client's bottom-left corner.
+constexpr float kCursorScaleX = 1016.0f / 1024.0f;
+constexpr float kCursorShiftX = 8.0f / 1024.0f;
+constexpr float kCursorScaleY = 736.0f / 768.0f;
+constexpr float kCursorShiftY = 32.0f / 768.0f;
+
+// Column-major 4x4 product r = a * b (r must not alias a or b).
+void Multiply(float* r, const float* a, const float* b) {
+    for (int c = 0; c < 4; ++c) {
+        for (int row = 0; row < 4; ++row) {
+            r[c * 4 + row] = a[row] * b[c * 4] + a[4 + row] * b[c * 4 + 1] + a[8 + row] * b[c * 4 + 2] +
+                             a[12 + row] * b[c * 4 + 3];
+        }
+    }
+}
+
+// The rotation GL applies for an angle in degrees about a unit axis (0 = x, 1 = y, 2 = z).
+cMath::Matrix4x4 AxisRotation(float degrees, int axis) {
+    const double radians = double(degrees) * 3.14159265358979323846 / 180.0;
+    const float c = float(std::cos(radians));
+    const float s = float(std::sin(radians));
+    cMath::Matrix4x4 r;
+    const int a = (axis + 1) % 3;  // the two coordinates the rotation mixes, in right-handed order
+    const int b = (axis + 2) % 3;
+    r.m[a * 4 + a] = c;
+    r.m[a * 4 + b] = s;
+    r.m[b * 4 + a] = -s;
+    r.m[b * 4 + b] = c;
+    return r;
+}
+
+// Could the ray origin + t * dir, t > 0, meet the box? A generous margin keeps every
+// triangle hit that the exact test would report; NaN inputs are never rejected.
+bool RayMayHitBox(const float* o, const float* d, const cMath::vector4& lo, const cMath::vector4& hi) {
+    const float lo3[3] = {lo.x, lo.y, lo.z};
+    const float hi3[3] = {hi.x, hi.y, hi.z};
+    float reach = 0.0f;
+    for (int a = 0; a < 3; ++a) {
+        reach = std::max({reach, std::fabs(o[a]), std::fabs(d[a]), std::fabs(lo3[a]), std::fabs(hi3[a])});
+    }
+    if (!std::isfinite(reach)) return true;
+    const float margin = reach * 1e-4f + 1e-6f;
+    float t_enter = 0.0f;
+    float t_leave = INFINITY;
+    for (int a = 0; a < 3; ++a) {
+        const float low = lo3[a] - margin;
+        const float high = hi3[a] + margin;
+        if (d[a] == 0.0f) {
+            if (o[a] < low || o[a] > high) return false;
+            continue;
+        }
+        float t0 = (low - o[a]) / d[a];
+        float t1 = (high - o[a]) / d[a];
+        if (t0 > t1) std::swap(t0, t1);
+        t_enter = std::max(t_enter, t0);
+        t_leave = std::min(t_leave, t1);
+        if (t_enter > t_leave) return false;
+    }
+    return true;
+}
+
+// Distance from `near` to where the ray meets the image's base square, or -1.
+float ImageHit(const float* near_point, float* d) {
+    const float s = -near_point[1] / d[1];
+    const float hx = near_point[0] + d[0] * s;
+    const float hz = near_point[2] + d[2] * s;
+    if (!(hx >= -1.0f && hx <= 1.0f && hz >= -1.0f && hz <= 1.0f)) return -1.0f;
+    d[0] *= s;
+    d[1] *= s;
+    d[2] *= s;
+    return std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+}
+
+}  // namespace
+
+cMath::Matrix4x4 ObjectTransform(const project::pObject& o, float halo) {
+    cMath::Matrix4x4 rx = AxisRotation(o.rotate.x, 0);
+    cMath::Matrix4x4 ry = AxisRotation(o.rotate.y, 1);
+    cMath::Matrix4x4 rz = AxisRotation(o.rotate.z, 2);
+    cMath::Matrix4x4 rxy, r;
+    Multiply(rxy.m, rx.m, ry.m);
+    Multiply(r.m, rxy.m, rz.m);
+    const float sc[3] = {o.scale.x * halo, o.scale.y * halo, o.scale.z * halo};
+    cMath::Matrix4x4 m;
+    for (int c = 0; c < 3; ++c) {
+        for (int row = 0; row < 3; ++row) m.m[c * 4 + row] = sc[row] * r.m[c * 4 + row];
+        m.m[c * 4 + 3] = 0.0f;
+    }
+    m.m[12] = o.move.x + o.position.x;
+    m.m[13] = o.move.y + o.position.y;
+    m.m[14] = o.move.z - o.position.z;
+    m.m[15] = 1.0f;
+    return m;
+}
+
+int project::SelectOBJ(cMath::Matrix4x4* modelview, cMath::Matrix4x4* projection, float* cursor, bool commit) {
+    cursor[0] = cursor[0] * kCursorScaleX - kCursorShiftX;
+    cursor[1] = cursor[1] * kCursorScaleY - kCursorShiftY;
+
+    float best = -1.0f;
+    int found = -1;
+    for (size_t i = 0; i < objects.size(); ++i) {
+        pObject o = objects[i];
+        cMath::vector4 lo, hi;
+        if (!ReferenceBox(o, &lo, &hi)) continue;
+        ApplyPlacementRule(lo, hi, o.size, &o.move, &o.scale);
+
+        cMath::Matrix4x4 object = ObjectTransform(o, 1.0f);
+        cMath::Matrix4x4 m;
+        Multiply(m.m, modelview->m, object.m);
+        float near_point[3] = {0, 0, 0};
+        float far_point[3] = {0, 0, 0};
+        cMath::glhUnProjectf(cursor[0], cursor[1], 1.0f, m.m, projection->m, near_point);
+        cMath::glhUnProjectf(cursor[0], cursor[1], 5.0f, m.m, projection->m, far_point);
+        float d[3] = {far_point[0] - near_point[0], far_point[1] - near_point[1], far_point[2] - near_point[2]};
+
+        float h = -1.0f;
+        if (o.type == 1) {
+            if (loader != nullptr && RayMayHitBox(near_point, d, lo, hi)) {
+                h = loader->IntersectLine(o.model, near_point, d, false);
+            }
+        } else {
+            h = ImageHit(near_point, d);
+        }
+        if (h > 0.0f && (found == -1 || h < best)) {
+            found = int(i);
+            best = h;
+        }
+        objects[i] = o;
+    }
+    if (commit) selected = found;
+    hovered = found;
+    return found;
+}
+
+cMath::vector4* project::GetVecors(cMath::Matrix4x4* modelview, cMath::Matrix4x4* projection) {
+    cMath::vector4 q(0, 0, 0, 0);
+    float* c = modelview->m;
+    float* p = projection->m;
+    cMath::glhUnProjectf(0.0f, 0.0f, 0.0f, c, p, &q.x);
+    cMath::glhUnProjectf(0.0f, 0.0f, 100.0f, c, p, &view_steps[1].x);
+    cMath::glhUnProjectf(-1.0f, 0.0f, 0.0f, c, p, &view_steps[2].x);
+    cMath::glhUnProjectf(1.0f, 0.0f, 0.0f, c, p, &view_steps[3].x);
+    cMath::glhUnProjectf(0.0f, -1.0f, 0.0f, c, p, &view_steps[4].x);
+    view_steps[1] = (q - view_steps[1]) * 0.3f;
+    view_steps[0] = -view_steps[1];
+    view_steps[2] = (q - view_steps[2]) * 0.3f;
+    view_steps[3] = (q - view_steps[3]) * 0.3f;
+    view_steps[4] = (q - view_steps[4]) * 0.3f;
+    return view_steps;
+}
+
+void project::SUB(float* out, float* a, float* b) {
+    out[0] = a[0] - b[0];
+    out[1] = a[1] - b[1];
+    out[2] = a[2] - b[2];
+}
+
+void project::CROSS(float* out, float* a, float* b) {
+    out[0] = a[1] * b[2] - a[2] * b[1];
+    out[1] = a[2] * b[0] - a[0] * b[2];
+    out[2] = a[0] * b[1] - a[1] * b[0];
+}
+
+float project::DOT(float* a, float* b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+
+float project::intersect_triangle(float* o, float* d, float* r0, float* r1, float* r2) {
+    float e1[3], e2[3], p[3], tv[3], q[3];
+    SUB(e1, r1, r0);
+    SUB(e2, r2, r0);
+    CROSS(p, d, e2);
+    const float det = DOT(e1, p);
+    if (det > -1e-6f && det < 1e-6f) return -1.0f;
+    const float inv = 1.0f / det;
+    SUB(tv, o, r0);
+    const float u = DOT(tv, p) * inv;
+    if (u < 0.0f || u > 1.0f) return -1.0f;
+    CROSS(q, tv, e1);
+    const float v = DOT(d, q) * inv;
+    if (v < 0.0f || u + v > 1.0f) return -1.0f;
+    return DOT(e2, q) * inv;
+}

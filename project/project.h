@@ -1,0 +1,117 @@
+// The scene project: the ordered list of objects placed on the work area (imported
+// models and images), the selected and hovered object, the camera step vectors and
+// the image program. It places objects, reads and writes the project file, imports
+// files, picks the object under the cursor and draws the objects with their
+// highlights and shadow volumes.
+// It never owns models, textures or programs: models stay with the loader, textures
+// with the texture manager, the image program with the shader manager.
+#pragma once
+
+#include "math/Cmath.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class cloadobj;
+struct cloadobj_conteiner;
+struct Shader;
+
+// Progress callback handed to the loader for project loads: shows nothing.
+void DrawLoading2(int phase, int steps, float value, float total);
+
+class project {
+public:
+    // One placed object. type 1 is a model, 0 an image; any other type is kept but inert.
+    struct pObject {
+        int32_t type = 0;
+        cloadobj_conteiner* model = nullptr;  // models: not owned, the loader keeps it
+        int32_t texture = 0;                  // images: texture name, negative when the load failed
+        std::string name;                     // images: the file path; other records: the path they were read with
+        cMath::vector4 position;              // user offset; z is subtracted
+        cMath::vector4 size;                  // extent in scene units
+        cMath::vector4 move;                  // derived by the placement rule
+        cMath::vector4 scale;                 // derived by the placement rule
+        cMath::vector4 rotate;                // degrees about x, y, z
+    };
+
+    std::vector<pObject> objects;
+    cMath::vector4 view_steps[5];
+    int selected;
+    int hovered;
+    cloadobj* loader;
+    Shader* image_shader;
+
+    explicit project(cloadobj* loader);
+    ~project();
+    project(const project&) = delete;
+    project& operator=(const project&) = delete;
+
+    void Reset();
+
+    // Accessors of the value panel; an invalid index does nothing (getters give zeros).
+    void PositionOBJ(int i, cMath::vector4* v);
+    void SizeOBJ(int i, cMath::vector4* v);
+    void MoveOBJ(int i, cMath::vector4* v);
+    void ScaleOBJ(int i, cMath::vector4* v);
+    void RotateOBJ(int i, cMath::vector4* v);
+    cMath::vector4 GetPositionOBJ(int i);
+    cMath::vector4 GetSizeOBJ(int i);
+    cMath::vector4 GetMoveOBJ(int i);
+    cMath::vector4 GetScaleOBJ(int i);
+    cMath::vector4 GetRotateOBJ(int i);
+
+    void DeleteOBJ(int i);
+    int GetSelected();
+
+    // Project file. Open replaces the list only when the whole file is valid; save
+    // replaces the target only when the whole file was written.
+    bool SaveData(char* path);
+    bool OpenData(char* path);
+
+    // Indexes of records whose model or image file could not be loaded.
+    std::vector<int> GetMissingFiles() const;
+
+    bool ImportOBJ(char* path);
+    bool ImportImage(char* path);
+
+    int SelectOBJ(cMath::Matrix4x4* modelview, cMath::Matrix4x4* projection, float* cursor, bool commit);
+    cMath::vector4* GetVecors(cMath::Matrix4x4* modelview, cMath::Matrix4x4* projection);
+    static float intersect_triangle(float* o, float* d, float* r0, float* r1, float* r2);
+    static void SUB(float* out, float* a, float* b);
+    static void CROSS(float* out, float* a, float* b);
+    static float DOT(float* a, float* b);
+
+    void Render();
+    void RenderShadow();
+};
+
+// ---- Plain helpers shared by the project's files (and its tests) ----
+
+// True when i, taken as an unsigned 32-bit number, is below count.
+bool IsValidObjectIndex(int i, size_t count);
+
+// True for a model record whose model was read and can be placed, drawn and picked.
+bool IsUsableModel(const project::pObject& o);
+
+// The box whose corner is anchored: the model's bounding box or the fixed image box.
+// False for records that have none (other types, unusable models).
+bool ReferenceBox(const project::pObject& o, cMath::vector4* lo, cMath::vector4* hi);
+
+// The placement rule: move and scale from size and the reference box. An axis whose box
+// extent is exactly 0 keeps scale 1.
+void ApplyPlacementRule(const cMath::vector4& lo, const cMath::vector4& hi, const cMath::vector4& size,
+                        cMath::vector4* move, cMath::vector4* scale);
+
+// Re-derives move and scale of one record; records without a reference box are untouched.
+void PlaceObject(project::pObject* o);
+
+// Uniform shrink factor that fits an extent into the work area (never below 1).
+float FitFactor(const cMath::vector4& extent);
+
+// Size of an imported model: extent / fit factor, each axis rounded down to whole
+// millimetres but never below 1 mm.
+cMath::vector4 ImportSize(const cMath::vector4& extent);
+
+// The drawing transform of an object (translate, scale by factor, rotate x, y, z) as a matrix.
+cMath::Matrix4x4 ObjectTransform(const project::pObject& o, float halo);

@@ -1,0 +1,153 @@
+#include "project/project.h"
+
+#include "model/cloadobj.h"
+#include "render/cshader.h"
+
+#include <GL/gl.h>
+
+namespace {
+
+constexpr float kHoverHalo = 1.05f;
+constexpr float kSelectHalo = 1.025f;
+// Relief layers stand 0.0005 scene units apart.
+constexpr float kLayerSpacing = 0.0005f;
+// A relief never gets more layers than this, whatever height a project file claims
+// (the work area's full height needs 1 600).
+constexpr float kMaxLayers = 16000.0f;
+
+void ApplyDrawingTransform(const project::pObject& o, float halo) {
+    glTranslatef(o.move.x + o.position.x, o.move.y + o.position.y, o.move.z - o.position.z);
+    glScalef(o.scale.x * halo, o.scale.y * halo, o.scale.z * halo);
+    glRotatef(o.rotate.x, 1.0f, 0.0f, 0.0f);
+    glRotatef(o.rotate.y, 0.0f, 1.0f, 0.0f);
+    glRotatef(o.rotate.z, 0.0f, 0.0f, 1.0f);
+}
+
+// The image square at height y of the object's own coordinates; the first texture
+// coordinate runs along -z, the second along +x.
+void ImageQuad(float y) {
+    glBegin(GL_QUADS);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex3f(-1.0f, y, -1.0f);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex3f(-1.0f, y, 1.0f);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex3f(1.0f, y, 1.0f);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex3f(1.0f, y, -1.0f);
+    glEnd();
+}
+
+// Number of relief layers for a height: 0 for a height that is not positive or NaN.
+float LayerCount(float height) {
+    const float n = height / kLayerSpacing;
+    if (!(n > 0.0f)) return 0.0f;
+    return n < kMaxLayers ? n : kMaxLayers;
+}
+
+// The closed box hanging below an image's base square, the image's shadow volume.
+void ImageShadowBox() {
+    static const float kBox[24][3] = {
+        {-1, -0.001f, -1}, {-1, -0.001f, 1}, {1, -0.001f, 1},   {1, -0.001f, -1},   // top
+        {1, -10, -1},      {-1, -10, -1},    {-1, -0.001f, -1}, {1, -0.001f, -1},   // z = -1
+        {-1, -10, -1},     {-1, -10, 1},     {-1, -0.001f, 1},  {-1, -0.001f, -1},  // x = -1
+        {-1, -10, 1},      {1, -10, 1},      {1, -0.001f, 1},   {-1, -0.001f, 1},   // z = 1
+        {1, -10, 1},       {1, -10, -1},     {1, -0.001f, -1},  {1, -0.001f, 1},    // x = 1
+        {1, -10, -1},      {1, -10, 1},      {-1, -10, 1},      {-1, -10, -1},      // bottom
+    };
+    glBegin(GL_QUADS);
+    for (const auto& v : kBox) glVertex3f(v[0], v[1], v[2]);
+    glEnd();
+}
+
+// A model drawn enlarged in a flat colour without writing depth; the model drawn next
+// covers its middle and leaves a rim. Texturing is off for the rim so that no texture
+// left bound by earlier drawing tints it, and is restored afterwards.
+void DrawModelHalo(cloadobj* loader, const project::pObject& o, float r, float g, float b, float halo) {
+    const GLboolean textured = glIsEnabled(GL_TEXTURE_2D);
+    glDisable(GL_TEXTURE_2D);
+    glColor3f(r, g, b);
+    glPushMatrix();
+    ApplyDrawingTransform(o, halo);
+    glDepthMask(GL_FALSE);
+    loader->RenderGlow(o.model);
+    glDepthMask(GL_TRUE);
+    glPopMatrix();
+    if (textured) glEnable(GL_TEXTURE_2D);
+}
+
+bool CastsShadow(const project::pObject& o) { return o.rotate.x == 0.0f && o.rotate.z == 0.0f; }
+
+}  // namespace
+
+void project::Render() {
+    cshader* shaders = loader != nullptr ? loader->shaders : nullptr;
+    for (size_t idx = 0; idx < objects.size(); ++idx) {
+        const pObject o = objects[idx];
+        const int i = int(idx);
+        if (o.type == 1) {
+            if (!IsUsableModel(o)) continue;
+            if (i == hovered) DrawModelHalo(loader, o, 0.0f, 0.5f, 0.0f, kHoverHalo);
+            if (i == selected) DrawModelHalo(loader, o, 0.5f, 0.0f, 0.0f, kSelectHalo);
+            glPushMatrix();
+            ApplyDrawingTransform(o, 1.0f);
+            loader->Render(o.model);
+            glPopMatrix();
+        } else if (o.type == 0) {
+            if (i == hovered || i == selected) {
+                glDisable(GL_TEXTURE_2D);
+                if (i == hovered) {
+                    glColor3f(0.0f, 0.5f, 0.0f);
+                    glPushMatrix();
+                    ApplyDrawingTransform(o, kHoverHalo);
+                    glDepthMask(GL_FALSE);
+                    ImageQuad(0.0f);
+                    glDepthMask(GL_TRUE);
+                    glPopMatrix();
+                }
+                if (i == selected) {
+                    glColor3f(0.5f, 0.0f, 0.0f);
+                    glPushMatrix();
+                    ApplyDrawingTransform(o, kSelectHalo);
+                    glDepthMask(GL_FALSE);
+                    ImageQuad(0.0f);
+                    glDepthMask(GL_TRUE);
+                    glPopMatrix();
+                }
+            }
+            glPushMatrix();
+            ApplyDrawingTransform(o, 1.0f);
+            glColor3f(1.0f, 1.0f, 1.0f);
+            glEnable(GL_TEXTURE_2D);
+            if (shaders != nullptr) shaders->UseShader(image_shader);
+            // A texture that failed to load is drawn with the default texture.
+            glBindTexture(GL_TEXTURE_2D, o.texture >= 0 ? GLuint(o.texture) : 0u);
+            char height_name[] = "Height";
+            const float n = LayerCount(o.size.y);
+            for (int k = 0; float(k) < n; ++k) {
+                float h = float(k) / n;
+                if (shaders != nullptr) shaders->SetUniformf(image_shader, height_name, &h, 1u);
+                ImageQuad(h / 10.0f);
+            }
+            if (shaders != nullptr) shaders->DisableShader();
+            glPopMatrix();
+        }
+    }
+}
+
+void project::RenderShadow() {
+    for (const pObject& o : objects) {
+        if (o.type == 1) {
+            if (!IsUsableModel(o)) continue;
+            glPushMatrix();
+            ApplyDrawingTransform(o, 1.0f);
+            if (CastsShadow(o)) loader->RenderShadow(o.model);
+            glPopMatrix();
+        } else if (o.type == 0) {
+            glPushMatrix();
+            ApplyDrawingTransform(o, 1.0f);
+            if (CastsShadow(o)) ImageShadowBox();
+            glPopMatrix();
+        }
+    }
+}
