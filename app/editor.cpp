@@ -1,0 +1,182 @@
+#include "app/editor.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/camera.h"
+#include "app/frame.h"
+#include "app/menus.h"
+#include "model/cloadobj.h"
+#include "platform/cdialog.h"
+#include "platform/cinput.h"
+#include "platform/window.h"
+#include "project/project.h"
+#include "render/cdebug.h"
+#include "render/cshader.h"
+#include "render/ctext.h"
+#include "render/ctexture.h"
+
+float Zoom = 2.0f;
+morva::Window* hDC = nullptr;
+int texture_loading_screen = 0;
+char* gFileName = nullptr;
+bool gQuitRequested = false;
+
+Ctexture* mgrText = nullptr;
+Cinput* mgrInput = nullptr;
+cshader* mgrShader = nullptr;
+cloadobj* mgrObj = nullptr;
+Ctext* mgrTXT = nullptr;
+project* mgrProject = nullptr;
+cdialog* mgrDialog = nullptr;
+cdebug* mgrDebug = nullptr;
+
+namespace {
+
+constexpr GLenum kMaxAnisotropy = 0x84FF;
+constexpr GLenum kTextureAnisotropy = 0x84FE;
+
+void CreateServices(morva::Window* window) {
+    mgrText = new Ctexture();
+    mgrInput = new Cinput(window);
+    mgrShader = new cshader();
+    mgrObj = new cloadobj(mgrText, mgrShader);
+    glEnable(GL_TEXTURE_2D);
+    const int font = mgrText->Load("maps/font.bmp");
+    const int back = mgrText->Load("maps/back.jpg");
+    mgrTXT = new Ctext(font, back);
+    mgrProject = new project(mgrObj);
+    mgrDialog = new cdialog(window);
+    mgrDebug = new cdebug(mgrTXT, mgrInput);
+}
+
+void SetSkyAnisotropy() {
+    const int sky = mgrText->Load("img/sky.jpg");
+    if (sky >= 0) glBindTexture(GL_TEXTURE_2D, GLuint(sky));
+    GLfloat maxAniso = 1.0f;
+    glGetFloatv(kMaxAnisotropy, &maxAniso);
+    if (glGetError() == GL_NO_ERROR && maxAniso >= 1.0f) {
+        glTexParameterf(GL_TEXTURE_2D, kTextureAnisotropy, maxAniso);
+    }
+    while (glGetError() != GL_NO_ERROR) {
+    }
+}
+
+cloadobj_conteiner* LoadStartupModel(const char* path) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%s", path);
+    return mgrObj->LoadObj(buffer, DrawLoading);
+}
+
+}  // namespace
+
+void DrawLoading(int a, int b, float c, float d) {
+    morva::WindowEvent event;
+    if (morva::PollWindowEvent(hDC, &event)) {
+        if (WndProc(event)) gQuitRequested = true;
+    }
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glClearColor(0.7f, 0.7f, 1.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glBindTexture(GL_TEXTURE_2D, GLuint(texture_loading_screen));
+    DrawOpenGLBox(0, 0, 1024, 768);
+    char text[160];
+    std::snprintf(text, sizeof text, "Loading... %i,%i,%f,%f", a, b, c, d);
+    mgrTXT->DrawTextGL(resX / 2, resY / 2, 16, 16, text, 0.0f, 0.0f, 1.0f, 0.0f);
+    morva::SwapWindowBuffers(hDC);
+}
+
+bool WndProc(const morva::WindowEvent& event) {
+    switch (event.kind) {
+        case morva::WindowEventKind::Close:
+            return true;
+        case morva::WindowEventKind::Wheel:
+            Zoom = ZoomAfterWheel(Zoom, event.wheelDelta);
+            return false;
+    }
+    return false;
+}
+
+bool StartEditor(ShellState& s, morva::Window* window) {
+    s = ShellState();
+    s.window = window;
+    hDC = window;
+    Zoom = 2.0f;
+    gQuitRequested = false;
+    CreateServices(window);
+
+    s.skybox = LoadStartupModel("skybox.obj");
+    mgrObj->MakeObjectTextureModeClamp(s.skybox);
+    s.modelProgram = mgrObj->shader;
+    SetSkyAnisotropy();
+    if (gQuitRequested) return false;
+
+    s.machine = LoadStartupModel("Morva.obj");
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    if (gQuitRequested) return false;
+
+    InitCamera(s.camera);
+    InitMenus(s.menu);
+    s.viewSteps = nullptr;
+    mgrDebug->AddLine(const_cast<char*>("Inicjalized Morva v0.0.1"), Debug_Info);
+    return true;
+}
+
+bool EditorIteration(ShellState& s, bool* drewFrame) {
+    if (drewFrame) *drewFrame = false;
+    morva::WindowEvent event;
+    if (morva::PollWindowEvent(hDC, &event)) return !WndProc(event);
+    DrawFrame(s);
+    if (drewFrame) *drewFrame = true;
+    return true;
+}
+
+void StopEditor(ShellState& s) {
+    if (mgrText) mgrText->Free();
+    delete mgrText;
+    mgrText = nullptr;
+    delete mgrInput;
+    mgrInput = nullptr;
+    delete mgrTXT;
+    mgrTXT = nullptr;
+    delete mgrProject;
+    mgrProject = nullptr;
+    delete mgrDialog;
+    mgrDialog = nullptr;
+    delete mgrDebug;
+    mgrDebug = nullptr;
+    delete mgrObj;
+    mgrObj = nullptr;
+    delete mgrShader;
+    mgrShader = nullptr;
+    delete[] gFileName;
+    gFileName = nullptr;
+    s.skybox = nullptr;
+    s.machine = nullptr;
+    s.modelProgram = nullptr;
+    s.viewSteps = nullptr;
+}
+
+int RunEditor() {
+    std::string error;
+    morva::Window* window = morva::CreateMainWindow("Morva", &error);
+    if (!window) {
+        std::fprintf(stderr, "morva: cannot open the window: %s\n", error.c_str());
+        return 1;
+    }
+    ShellState s;
+    if (StartEditor(s, window)) {
+        while (EditorIteration(s)) {
+        }
+    }
+    StopEditor(s);
+    hDC = nullptr;
+    morva::DestroyMainWindow(window);
+    return 0;
+}

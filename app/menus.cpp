@@ -1,0 +1,282 @@
+#include "app/menus.h"
+
+#include <cstdio>
+
+#include "platform/cdialog.h"
+#include "platform/cinput.h"
+#include "project/project.h"
+#include "render/cdebug.h"
+#include "render/ctext.h"
+
+namespace {
+
+constexpr float kCellW = 20.0f;
+constexpr float kCellH = 16.0f;
+constexpr float kLineH = 16.0f;
+
+struct Rgb {
+    float r, g, b;
+};
+constexpr Rgb kGrey{0.5f, 0.5f, 0.5f};
+constexpr Rgb kBlack{0.0f, 0.0f, 0.0f};
+constexpr Rgb kWhite{1.0f, 1.0f, 1.0f};
+constexpr Rgb kPink{1.0f, 0.8f, 0.8f};
+
+const float kTitleLength[4] = {3.0f, 5.0f, 6.0f, 6.0f};
+const float kRowY[3] = {220.0f, 240.0f, 260.0f};
+const char* const kPanelTitles[3] = {"Move", "Rotate", "Size"};
+
+// Double-zero-terminated filter lists (the literal adds the final zero).
+char kProjectFilter[] = "Project Files (*.PRJ)\0*.PRJ\0";
+char kObjectFilter[] = "3D object files (*.OBJ)\0*.OBJ\0";
+char kImageFilter[] =
+    "Image Files (*.jpg,*.bmp,*.png,*.tga,*.psd,*.hdr)\0*.jpg;*.bmp;*.png;*.tga;*.psd;*.hdr\0";
+
+int Text(float x, float y, const char* s, Rgb c, float length) {
+    char buffer[256];
+    std::snprintf(buffer, sizeof buffer, "%s", s);
+    return mgrTXT->DrawTextGL(x, y, kCellW, kCellH, buffer, c.r, c.g, c.b, length);
+}
+
+void Log(const char* text, Debug_type kind) { mgrDebug->AddLine(const_cast<char*>(text), kind); }
+
+// A dialog that gave no file logs nothing, unless no chooser could be shown at all.
+void ReportDialogFailure() {
+    if (mgrDialog->last_failure == Dialog_Unavailable) {
+        Log("File dialog unavailable: install zenity", Debug_Error);
+    } else if (mgrDialog->last_failure == Dialog_PathTooLong) {
+        Log("File path too long", Debug_Error);
+    }
+}
+
+cMath::vector4 PanelValue(int mode, int s) {
+    if (mode == 1) return mgrProject->GetRotateOBJ(s);
+    if (mode == 2) return mgrProject->GetSizeOBJ(s);
+    return mgrProject->GetPositionOBJ(s);
+}
+
+void StorePanelValue(int mode, int s, cMath::vector4* v) {
+    if (mode == 1) {
+        mgrProject->RotateOBJ(s, v);
+    } else if (mode == 2) {
+        mgrProject->SizeOBJ(s, v);
+    } else {
+        mgrProject->PositionOBJ(s, v);
+    }
+}
+
+void DrawPlaceholderRows(int mode) {
+    static const char* const kMm[3] = {"X: 0.0mm", "Y: 0.0mm", "Z: 0.0mm"};
+    static const char* const kDeg[3] = {"X: 0.0deg", "Y: 0.0deg", "Z: 0.0deg"};
+    for (int axis = 0; axis < 3; ++axis) {
+        Text(0, kRowY[axis], mode == 1 ? kDeg[axis] : kMm[axis], kPink, 6);
+        Text(160, kRowY[axis], "+", kPink, 6);
+        Text(180, kRowY[axis], "-", kPink, 6);
+    }
+}
+
+// One row: the value, then "+" and "-" with their hover and click. Returns the new value.
+float PanelRow(int mode, int axis, float value, const float* m, bool click) {
+    static const char kAxis[3] = {'X', 'Y', 'Z'};
+    const float y = kRowY[axis];
+    const bool degrees = mode == 1;
+    const float step = degrees ? 1.0f : 0.02f;
+    char label[96];
+    if (degrees) {
+        std::snprintf(label, sizeof label, "%c: %fdeg", kAxis[axis], value);
+    } else {
+        std::snprintf(label, sizeof label, "%c: %fmm", kAxis[axis], value / 0.02f);
+    }
+    Text(0, y, label, kPink, 6);
+
+    Text(160, y, "+", kPink, 6);
+    if (InInterfaceRect(m, 160, 180, y, y + kLineH)) {
+        if (click) {
+            value += step;
+        } else {
+            Text(160, y, "+", kWhite, 6);
+        }
+    }
+    Text(180, y, "-", kPink, 6);
+    if (InInterfaceRect(m, 180, 200, y, y + kLineH)) {
+        if (click) {
+            value -= step;
+        } else {
+            Text(180, y, "-", kWhite, 6);
+        }
+    }
+    return value;
+}
+
+void DrawPanelRows(const MenuState& menu, const float* m, bool click) {
+    const int s = mgrProject->GetSelected();
+    if (s == -1) {
+        DrawPlaceholderRows(menu.editMode);
+        return;
+    }
+    cMath::vector4 v = PanelValue(menu.editMode, s);
+    v.x = PanelRow(menu.editMode, 0, v.x, m, click);
+    v.y = PanelRow(menu.editMode, 1, v.y, m, click);
+    v.z = PanelRow(menu.editMode, 2, v.z, m, click);
+    // Written back every frame, changed or not.
+    StorePanelValue(menu.editMode, s, &v);
+}
+
+void DrawMenuTitles(MenuState& menu, const int* widths, const float* m, bool click, bool& uiHit) {
+    for (int i = 0; i < 4; ++i) {
+        const float x = kMenuTitleX[i];
+        if (!InInterfaceRect(m, x, x + float(widths[i]), 0, kLineH)) continue;
+        Text(x, 0, kMenuTitles[i], kBlack, kTitleLength[i]);
+        if (click) {
+            uiHit = true;
+            menu.menuOpen = !menu.menuOpen;
+        }
+        if (menu.menuOpen) menu.openMenu = i;
+    }
+}
+
+void DrawMenuItems(MenuState& menu, const float* m, bool click, bool& uiHit) {
+    const int open = menu.openMenu;
+    for (const MenuItem& item : kMenuItems) {
+        if (item.menu != open) continue;
+        const int w = Text(item.x, item.y, item.label, kGrey, item.length);
+        if (InInterfaceRect(m, item.x, item.x + float(w), item.y, item.y + kLineH)) {
+            Text(item.x, item.y, item.label, kBlack, item.length);
+            if (click) {
+                uiHit = true;
+                if (item.mode >= 0) menu.editMode = item.mode;
+                if (item.command) item.command();
+                if (item.closes) menu.menuOpen = false;
+            }
+        }
+        if (item.mode >= 0 && menu.editMode == item.mode) {
+            mgrTXT->SetDrawBackground(false);
+            Text(198, item.y, "v", kBlack, 12);
+            mgrTXT->SetDrawBackground(true);
+        }
+    }
+}
+
+}  // namespace
+
+const float kMenuTitleX[4] = {0.0f, 50.0f, 120.0f, 195.0f};
+const char* const kMenuTitles[4] = {"File", "Options", "Execute", "Edit"};
+const MenuItem kMenuItems[12] = {
+    {"New Project", 0, 16, 9.5f, 0, -1, true, CommandNewProject},
+    {"Open Project", 0, 32, 9.5f, 0, -1, true, CommandOpenProject},
+    {"Save Project", 0, 48, 9.5f, 0, -1, true, CommandSaveProject},
+    {"Save As...Project", 0, 64, 13.0f, 0, -1, true, CommandSaveProject},
+    {"Import *.OBJ", 0, 80, 9.5f, 0, -1, true, CommandImportOBJ},
+    {"Import image", 0, 96, 9.5f, 0, -1, true, CommandImportImage},
+    {"Settings", 50, 16, 6.0f, 1, -1, true, nullptr},
+    {"Run", 120, 16, 6.0f, 2, -1, true, nullptr},
+    {"Delete (Del)", 195, 16, 12.0f, 3, -1, true, CommandDelete},
+    {" Move", 195, 32, 12.0f, 3, 0, false, nullptr},
+    {" Rotate", 195, 48, 12.0f, 3, 1, false, nullptr},
+    {" Size", 195, 64, 12.0f, 3, 2, false, nullptr},
+};
+
+bool InInterfaceRect(const float* m, float x0, float x1, float y0, float y1) {
+    return x0 <= m[0] && m[0] <= x1 && y0 <= m[1] && m[1] <= y1;
+}
+
+void InitMenus(MenuState& menu) { menu = MenuState(); }
+
+bool DrawOverlay(MenuState& menu) {
+    bool uiHit = false;
+    const bool click = mgrInput->GetMouseLeft();
+    float m[2];
+    const float* pos = mgrInput->GetMouseGLprereder(resX, resY);
+    m[0] = pos[0];
+    m[1] = pos[1];
+
+    mgrTXT->SetDrawBackground(true);
+    int widths[4];
+    for (int i = 0; i < 4; ++i) widths[i] = Text(kMenuTitleX[i], 0, kMenuTitles[i], kGrey, kTitleLength[i]);
+
+    const int mode = (menu.editMode >= 0 && menu.editMode < 3) ? menu.editMode : 0;
+    Text(0, 200, kPanelTitles[mode], kGrey, 6);
+    mgrTXT->SetBackColor(0.0f, 0.0f, 0.8f, 0.5f);
+    mgrTXT->DrawBox(0, 216, 200, 68);
+    if (InInterfaceRect(m, 0, 200, 216, 284)) uiHit = true;
+    mgrTXT->SetBackColor(1.0f, 1.0f, 1.0f, 1.0f);
+    mgrTXT->SetDrawBackground(false);
+
+    DrawPanelRows(menu, m, click);
+
+    mgrTXT->SetDrawBackground(true);
+    mgrDebug->Render(m);
+
+    pos = mgrInput->GetMouseGLprereder(resX, resY);
+    m[0] = pos[0];
+    m[1] = pos[1];
+    DrawMenuTitles(menu, widths, m, click, uiHit);
+    if (menu.menuOpen) DrawMenuItems(menu, m, click, uiHit);
+    return uiHit;
+}
+
+void CommandNewProject() {
+    mgrProject->Reset();
+    Log("New Project", Debug_Info);
+}
+
+void CommandOpenProject() {
+    char* path = nullptr;
+    if (mgrDialog->ShowOpenDialog(kProjectFilter, &path)) {
+        if (mgrProject->OpenData(path)) {
+            if (!mgrProject->GetMissingFiles().empty()) {
+                Log("Open Project: some model or image files are missing", Debug_Warning);
+            }
+            Log("Open Project OK", Debug_Info);
+        } else {
+            Log("Open Project FAIL", Debug_Error);
+        }
+    } else {
+        ReportDialogFailure();
+    }
+    delete[] path;
+}
+
+void CommandSaveProject() {
+    delete[] gFileName;
+    gFileName = nullptr;
+    if (mgrDialog->ShowSaveDialog(kProjectFilter, &gFileName)) {
+        if (mgrProject->SaveData(gFileName)) {
+            Log("Save Project OK", Debug_Info);
+        } else {
+            Log("Save Project FAIL", Debug_Error);
+        }
+    } else {
+        ReportDialogFailure();
+    }
+}
+
+void CommandImportOBJ() {
+    char* path = nullptr;
+    if (mgrDialog->ShowOpenDialog(kObjectFilter, &path)) {
+        if (mgrProject->ImportOBJ(path)) {
+            Log("Open 3D object OK", Debug_Info);
+        } else {
+            Log("Open 3D object FAIL", Debug_Error);
+        }
+    } else {
+        ReportDialogFailure();
+    }
+    delete[] path;
+}
+
+void CommandImportImage() {
+    char* path = nullptr;
+    if (mgrDialog->ShowOpenDialog(kImageFilter, &path)) {
+        if (mgrProject->ImportImage(path)) {
+            Log("Import Image OK", Debug_Info);
+        } else {
+            Log("Import Image FAIL", Debug_Error);
+        }
+    } else {
+        ReportDialogFailure();
+    }
+    delete[] path;
+}
+
+void CommandDelete() { mgrProject->DeleteOBJ(mgrProject->GetSelected()); }
