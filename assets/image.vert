@@ -1,0 +1,9 @@
+// Image program, vertex stage: one layer quad of an image relief, drawn as sent.
+#version 120
+
+void main()
+{
+    gl_TexCoord[0] = gl_MultiTexCoord0;
+    gl_FrontColor = gl_Color;
+    gl_Position = ftransform();
+}

@@ -1,0 +1,119 @@
+// Model program, fragment stage: per-pixel lighting of one material.
+// material[19]: Kd (0-2), Ka (3-5), Ks (6-8), Ke (9-11), Tf (12-14), d (15), Ni (16), Ns (17),
+// illum (18). units[7]: the texture name on units 0 to 6, > 0 when a map is bound there.
+#version 120
+
+uniform sampler2D TextureAlpha;      // unit 0, map_d
+uniform sampler2D TextureAmbient;    // unit 1, map_Ka
+uniform sampler2D TextureBump;       // unit 2, map_Bump
+uniform sampler2D TextureDiffuse;    // unit 3, map_Kd
+uniform sampler2D TextureEmissive;   // unit 4, map_Ke
+uniform sampler2D TextureShininess;  // unit 5, map_Ns
+uniform sampler2D TextureSpecular;   // unit 6, map_Ks
+uniform sampler2D TextureSky;        // unit 7, nothing is bound there
+
+uniform float material[19];
+uniform int units[7];
+uniform float ligth[3];
+
+varying vec3 eye_position;
+varying vec3 eye_normal;
+varying vec3 eye_light;
+
+// Share of the key light and of the two soft fills; together they keep the sides that
+// face away from the overhead light readable.
+const float key_light = 0.70;
+const float sky_fill = 0.22;
+const float view_fill = 0.18;
+const float ambient_share = 0.12;
+
+bool HasMap(int unit)
+{
+    return units[unit] > 0;
+}
+
+float Luminance(vec3 c)
+{
+    return dot(c, vec3(0.299, 0.587, 0.114));
+}
+
+// Bends the normal by the slope of the bump map, from the screen-space derivatives of the
+// position and of the bump height (no tangents needed). Heights are in model units.
+vec3 BumpedNormal(vec3 n, vec2 uv)
+{
+    const float bump_depth = 0.004;
+    float height = bump_depth * Luminance(texture2D(TextureBump, uv).rgb);
+    vec3 dp_dx = dFdx(eye_position);
+    vec3 dp_dy = dFdy(eye_position);
+    vec3 r1 = cross(dp_dy, n);
+    vec3 r2 = cross(n, dp_dx);
+    float det = dot(dp_dx, r1);
+    vec3 gradient = sign(det) * (dFdx(height) * r1 + dFdy(height) * r2);
+    vec3 bent = abs(det) * n - gradient;
+    return dot(bent, bent) > 0.0 ? normalize(bent) : n;
+}
+
+void main()
+{
+    vec2 uv = gl_TexCoord[0].st;
+    vec3 kd = vec3(material[0], material[1], material[2]);
+    vec3 ka = vec3(material[3], material[4], material[5]);
+    vec3 ks = vec3(material[6], material[7], material[8]);
+    vec3 ke = vec3(material[9], material[10], material[11]);
+    float dissolve = material[15];
+    float ns = material[17];
+    float illum = material[18];
+
+    // No material loaded at all (every value 0): draw plain grey.
+    if (dissolve == 0.0 && dot(kd + ka + ks + ke, vec3(1.0)) == 0.0) {
+        kd = vec3(0.8);
+        ka = vec3(0.2);
+        dissolve = 1.0;
+    }
+
+    float alpha = dissolve;
+    if (HasMap(3)) {
+        vec4 texel = texture2D(TextureDiffuse, uv);
+        // Colour-keyed texels are holes in the surface.
+        if (texel.a < 0.5)
+            discard;
+        kd = (dot(kd, vec3(1.0)) > 0.0 ? kd : vec3(1.0)) * texel.rgb;
+    }
+    if (HasMap(0)) {
+        vec4 texel = texture2D(TextureAlpha, uv);
+        float coverage = Luminance(texel.rgb) * texel.a;
+        if (coverage < 0.5)
+            discard;
+        alpha *= coverage;
+    }
+    if (HasMap(1))
+        ka *= texture2D(TextureAmbient, uv).rgb;
+    if (HasMap(4))
+        ke *= texture2D(TextureEmissive, uv).rgb;
+    if (HasMap(5))
+        ns *= Luminance(texture2D(TextureShininess, uv).rgb);
+    if (HasMap(6))
+        ks *= texture2D(TextureSpecular, uv).rgb;
+
+    vec3 n = normalize(eye_normal);
+    if (HasMap(2))
+        n = BumpedNormal(n, uv);
+    vec3 l = normalize(eye_light - eye_position);
+    vec3 v = normalize(-eye_position);
+
+    float facing = dot(n, l);
+    float lambert = max(facing, 0.0);
+    float sky = 0.5 + 0.5 * facing;
+    float toward_viewer = max(dot(n, v), 0.0);
+    float lit = key_light * lambert + sky_fill * sky + view_fill * toward_viewer;
+
+    vec3 colour = kd * lit + ka * ambient_share + ke;
+
+    // Highlights for materials that ask for them (illum 2 and up) with a positive exponent.
+    if (illum > 0.5 && ns > 0.0 && lambert > 0.0) {
+        vec3 h = normalize(l + v);
+        float shine = pow(max(dot(n, h), 0.0), clamp(ns, 1.0, 1000.0));
+        colour += ks * shine * lambert;
+    }
+    gl_FragColor = vec4(clamp(colour, 0.0, 1.0), alpha);
+}

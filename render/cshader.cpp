@@ -1,0 +1,142 @@
+#include "render/cshader.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Logs longer than this are cut and end with a note saying so.
+constexpr GLint kMaxLogBytes = 64 * 1024;
+const char kLogCutNote[] = "Shader Log contained more information!";
+
+// The whole file as text; empty when it cannot be opened or read (a directory, say).
+std::string ReadSource(const char* path) {
+    std::string text;
+    if (!path) return text;
+    FILE* file = std::fopen(path, "rb");
+    if (!file) return text;
+    char chunk[4096];
+    size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
+    std::fclose(file);
+    return text;
+}
+
+// Replaces `file` with the info log; a file that cannot be opened loses the log silently.
+void WriteLog(const char* file, GLint log_length, const std::vector<char>& log, GLsizei written) {
+    FILE* out = std::fopen(file, "wb");
+    if (!out) return;
+    const GLsizei capacity = static_cast<GLsizei>(log.size());
+    const GLsizei text_length = std::max(0, std::min(written, capacity - 1));
+    if (text_length > 0) std::fwrite(log.data(), 1, static_cast<size_t>(text_length), out);
+    if (log_length > capacity) std::fwrite(kLogCutNote, 1, sizeof kLogCutNote - 1, out);
+    std::fclose(out);
+}
+
+void WriteShaderLog(GLuint shader, const char* file) {
+    GLint length = 0;
+    glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
+    std::vector<char> log(static_cast<size_t>(std::clamp(length, GLint(1), kMaxLogBytes)), '\0');
+    GLsizei written = 0;
+    glGetShaderInfoLog(shader, static_cast<GLsizei>(log.size()), &written, log.data());
+    WriteLog(file, length, log, written);
+}
+
+void WriteProgramLog(GLuint program, const char* file) {
+    GLint length = 0;
+    glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
+    std::vector<char> log(static_cast<size_t>(std::clamp(length, GLint(1), kMaxLogBytes)), '\0');
+    GLsizei written = 0;
+    glGetProgramInfoLog(program, static_cast<GLsizei>(log.size()), &written, log.data());
+    WriteLog(file, length, log, written);
+}
+
+// Creates and compiles one shader object; returns whether it compiled.
+bool CompileShader(GLenum type, const std::string& source, GLuint& shader) {
+    shader = glCreateShader(type);
+    const GLchar* text = source.c_str();
+    glShaderSource(shader, 1, &text, nullptr);
+    glCompileShader(shader);
+    GLint compiled = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
+    return compiled == GL_TRUE;
+}
+
+// Location of `name` in the program, or -1 when there is nothing to load into.
+GLint UniformLocation(const Shader* s, const char* name) {
+    if (!s || !name || s->program == 0) return -1;
+    return glGetUniformLocation(s->program, name);
+}
+
+}  // namespace
+
+cshader::cshader() = default;
+
+cshader::~cshader() = default;
+
+Shader* cshader::LoadShader(char* vertex_path, char* fragment_path) {
+    return LoadShader(static_cast<const char*>(vertex_path), static_cast<const char*>(fragment_path));
+}
+
+Shader* cshader::LoadShader(const char* vertex_path, const char* fragment_path) {
+    Shader* s = new Shader();
+    const std::string vertex_source = ReadSource(vertex_path);
+    const std::string fragment_source = ReadSource(fragment_path);
+
+    if (!CompileShader(GL_VERTEX_SHADER, vertex_source, s->vertex_shader)) {
+        WriteShaderLog(s->vertex_shader, "debugv.txt");
+        return s;
+    }
+    if (!CompileShader(GL_FRAGMENT_SHADER, fragment_source, s->fragment_shader)) {
+        WriteShaderLog(s->fragment_shader, "debugf.txt");
+    }
+
+    s->program = glCreateProgram();
+    glAttachShader(s->program, s->fragment_shader);
+    glAttachShader(s->program, s->vertex_shader);
+    glLinkProgram(s->program);
+    GLint linked = GL_FALSE;
+    glGetProgramiv(s->program, GL_LINK_STATUS, &linked);
+    if (linked != GL_TRUE) WriteProgramLog(s->program, "debuglink.txt");
+    glValidateProgram(s->program);
+    return s;
+}
+
+void cshader::UseShader(Shader* s) { glUseProgram(s ? s->program : 0); }
+
+void cshader::DisableShader() { glUseProgram(0); }
+
+void cshader::SetUniformf(Shader* s, char* name, float* values, unsigned int count) {
+    SetUniformf(s, static_cast<const char*>(name), static_cast<const float*>(values), count);
+}
+
+void cshader::SetUniformf(Shader* s, const char* name, const float* values, unsigned int count) {
+    const GLint location = UniformLocation(s, name);
+    if (location < 0 || !values) return;
+    glUniform1fv(location, static_cast<GLsizei>(count), values);
+}
+
+void cshader::SetUniformi(Shader* s, char* name, unsigned int value) {
+    SetUniformi(s, static_cast<const char*>(name), value);
+}
+
+void cshader::SetUniformi(Shader* s, const char* name, unsigned int value) {
+    const GLint location = UniformLocation(s, name);
+    if (location < 0) return;
+    glUniform1i(location, static_cast<GLint>(value));
+}
+
+void cshader::SetUniformi(Shader* s, char* name, int* values, unsigned int count) {
+    SetUniformi(s, static_cast<const char*>(name), static_cast<const int*>(values), count);
+}
+
+void cshader::SetUniformi(Shader* s, const char* name, const int* values, unsigned int count) {
+    const GLint location = UniformLocation(s, name);
+    if (location < 0 || !values) return;
+    glUniform1iv(location, static_cast<GLsizei>(count), values);
+}

@@ -1,0 +1,211 @@
+#include "render/ctexture.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <GL/glu.h>
+#include <stb/stb_image.h>
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+// Limits for images accepted from disk: anything beyond them is refused before decoding.
+constexpr long long kMaxSide = 16384;
+constexpr long long kMaxPixels = 64LL * 1024 * 1024;
+constexpr long long kMaxFileBytes = 256LL * 1024 * 1024;
+
+#ifndef GL_TEXTURE_MAX_ANISOTROPY_EXT
+#define GL_TEXTURE_MAX_ANISOTROPY_EXT 0x84FE
+#endif
+#ifndef GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT
+#define GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT 0x84FF
+#endif
+
+// Releases a buffer that the decoder allocated.
+struct StbFree {
+    void operator()(unsigned char* p) const { stbi_image_free(p); }
+};
+using DecodedPixels = std::unique_ptr<unsigned char, StbFree>;
+
+bool StartsWith(const std::string& bytes, const char* prefix, size_t length) {
+    return bytes.size() >= length && std::memcmp(bytes.data(), prefix, length) == 0;
+}
+
+uint8_t ByteAt(const std::string& bytes, size_t i) {
+    return i < bytes.size() ? static_cast<uint8_t>(bytes[i]) : 0;
+}
+
+int Uint16LE(const std::string& bytes, size_t i) { return ByteAt(bytes, i) | (ByteAt(bytes, i + 1) << 8); }
+
+// A Targa file has no signature; its 18-byte header must describe a colour-mapped, true-colour
+// or grey image with a plausible pixel depth, the same rule the decoder uses to recognise it.
+bool LooksLikeTga(const std::string& bytes) {
+    if (bytes.size() < 18) return false;
+    const int colour_map = ByteAt(bytes, 1);
+    const int image_type = ByteAt(bytes, 2);
+    const int depth = ByteAt(bytes, 16);
+    auto valid_depth = [](int bits) { return bits == 8 || bits == 15 || bits == 16 || bits == 24 || bits == 32; };
+    if (colour_map == 1) {
+        if (image_type != 1 && image_type != 9) return false;
+        if (!valid_depth(ByteAt(bytes, 7))) return false;
+        if (depth != 8 && depth != 16) return false;
+    } else if (colour_map == 0) {
+        if (image_type != 2 && image_type != 3 && image_type != 10 && image_type != 11) return false;
+    } else {
+        return false;
+    }
+    return Uint16LE(bytes, 12) >= 1 && Uint16LE(bytes, 14) >= 1 && valid_depth(depth);
+}
+
+// Only JPEG, PNG, BMP, TGA, PSD and HDR are decoded. The signatures accepted here exclude
+// every other format the decoder knows (GIF, PNM, PIC), so none of their decoders can run.
+bool IsAcceptedFormat(const std::string& bytes) {
+    static const char kPng[] = {'\x89', 'P', 'N', 'G', '\r', '\n', '\x1a', '\n'};
+    if (StartsWith(bytes, kPng, sizeof kPng)) return true;
+    if (StartsWith(bytes, "\xff\xd8", 2)) return true;
+    if (StartsWith(bytes, "BM", 2)) return true;
+    if (StartsWith(bytes, "8BPS", 4)) return true;
+    if (StartsWith(bytes, "#?RADIANCE\n", 11) || StartsWith(bytes, "#?RGBE\n", 7)) return true;
+    return LooksLikeTga(bytes);
+}
+
+// Reads a regular file of at most kMaxFileBytes completely. False for directories, devices,
+// missing or unreadable files and files that are too large.
+bool ReadImageFile(const char* path, std::string& bytes) {
+    FILE* file = std::fopen(path, "rb");
+    if (!file) return false;
+    struct stat info {};
+    bool ok = fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
+              info.st_size <= kMaxFileBytes;
+    if (ok) {
+        bytes.resize(static_cast<size_t>(info.st_size));
+        ok = std::fread(&bytes[0], 1, bytes.size(), file) == bytes.size();
+    }
+    std::fclose(file);
+    return ok;
+}
+
+bool HasAcceptableSize(const std::string& bytes) {
+    int w = 0, h = 0, channels = 0;
+    const auto* data = reinterpret_cast<const stbi_uc*>(bytes.data());
+    if (!stbi_info_from_memory(data, static_cast<int>(bytes.size()), &w, &h, &channels)) return false;
+    if (w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide) return false;
+    return static_cast<long long>(w) * h <= kMaxPixels;
+}
+
+// Alpha from the three colour keys; the file's own alpha is always replaced.
+void ApplyColourKeys(unsigned char* rgba, long long pixel_count) {
+    for (long long i = 0; i < pixel_count; ++i) {
+        unsigned char* p = rgba + i * 4;
+        if ((p[0] == 255 && p[1] == 174 && p[2] == 201) || (p[0] == 191 && p[1] == 123 && p[2] == 199)) {
+            p[3] = 0;
+        } else if (p[0] == 255 && p[1] == 191 && p[2] == 213) {
+            p[0] = p[1] = p[2] = 0;
+            p[3] = 127;
+        } else {
+            p[3] = 255;
+        }
+    }
+}
+
+bool HasAnisotropicFiltering() {
+    const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    return extensions && (std::strstr(extensions, "GL_EXT_texture_filter_anisotropic") ||
+                          std::strstr(extensions, "GL_ARB_texture_filter_anisotropic"));
+}
+
+void SetTextureParameters() {
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    if (HasAnisotropicFiltering()) {
+        GLfloat largest = 1.0f;
+        glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &largest);
+        glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, largest);
+    }
+}
+
+}  // namespace
+
+Ctexture::Ctexture() = default;
+
+Ctexture::~Ctexture() { Free(); }
+
+int Ctexture::Load(char* path) { return Load(static_cast<const char*>(path)); }
+
+int Ctexture::Load(const char* path) {
+    if (!path) return -1;
+    for (size_t i = 0; i < file_names.size(); ++i) {
+        if (std::strcmp(file_names[i].get(), path) == 0) {
+            ++use_counts[i];
+            return static_cast<int>(texture_ids[i]);
+        }
+    }
+
+    std::string bytes;
+    if (!ReadImageFile(path, bytes) || !IsAcceptedFormat(bytes) || !HasAcceptableSize(bytes)) return -1;
+    int channels = 0;
+    DecodedPixels pixels(stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(bytes.data()),
+                                               static_cast<int>(bytes.size()), &width, &height, &channels, 4));
+    if (!pixels) return -1;
+    bytes.clear();
+    bytes.shrink_to_fit();
+
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    const size_t length = std::strlen(path) + 1;
+    std::unique_ptr<char[]> copy(new char[length]);
+    std::memcpy(copy.get(), path, length);
+    file_names.push_back(std::move(copy));
+    use_counts.push_back(1);
+    texture_ids.push_back(name);
+
+    glBindTexture(GL_TEXTURE_2D, name);
+    SetTextureParameters();
+    ApplyColourKeys(pixels.get(), static_cast<long long>(width) * height);
+    gluBuild2DMipmaps(GL_TEXTURE_2D, 4, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.get());
+    return static_cast<int>(name);
+}
+
+void Ctexture::Free(int texture) {
+    for (size_t i = 0; i < texture_ids.size(); ++i) {
+        if (static_cast<int>(texture_ids[i]) != texture) continue;
+        if (--use_counts[i] > 0) return;
+        const GLuint name = texture_ids[i];
+        texture_ids.erase(texture_ids.begin() + i);
+        use_counts.erase(use_counts.begin() + i);
+        file_names.erase(file_names.begin() + i);
+        glDeleteTextures(1, &name);
+        return;
+    }
+}
+
+void Ctexture::Free(char* path) { Free(static_cast<const char*>(path)); }
+
+void Ctexture::Free(const char* path) {
+    if (!path) return;
+    for (size_t i = 0; i < file_names.size(); ++i) {
+        if (std::strcmp(file_names[i].get(), path) != 0) continue;
+        if (--use_counts[i] > 0) return;
+        const GLuint name = texture_ids[i];
+        glDeleteTextures(1, &name);
+        texture_ids.erase(texture_ids.begin() + i);
+        use_counts.erase(use_counts.begin() + i);
+        file_names.erase(file_names.begin() + i);
+        return;
+    }
+}
+
+void Ctexture::Free() {
+    for (GLuint name : texture_ids) glDeleteTextures(1, &name);
+    texture_ids.clear();
+    file_names.clear();
+    use_counts.clear();
+}
