@@ -8,7 +8,7 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev
   libgl-dev libegl-dev libglu1-mesa-dev libegl-mesa0 libgl1-mesa-dri libglx-mesa0
   libglfw3-dev libstb-dev libfast-float-dev libtinyobjloader-dev
-  libfreetype-dev fonts-dejavu-core
+  libfreetype-dev fonts-dejavu-core libjpeg-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick openbox x11-utils zenity
 )
