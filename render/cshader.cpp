@@ -111,28 +111,16 @@ void cshader::UseShader(Shader* s) { glUseProgram(s ? s->program : 0); }
 
 void cshader::DisableShader() { glUseProgram(0); }
 
-void cshader::SetUniformf(Shader* s, char* name, float* values, unsigned int count) {
-    SetUniformf(s, static_cast<const char*>(name), static_cast<const float*>(values), count);
-}
-
 void cshader::SetUniformf(Shader* s, const char* name, const float* values, unsigned int count) {
     const GLint location = UniformLocation(s, name);
     if (location < 0 || !values) return;
     glUniform1fv(location, static_cast<GLsizei>(count), values);
 }
 
-void cshader::SetUniformi(Shader* s, char* name, unsigned int value) {
-    SetUniformi(s, static_cast<const char*>(name), value);
-}
-
 void cshader::SetUniformi(Shader* s, const char* name, unsigned int value) {
     const GLint location = UniformLocation(s, name);
     if (location < 0) return;
     glUniform1i(location, static_cast<GLint>(value));
-}
-
-void cshader::SetUniformi(Shader* s, char* name, int* values, unsigned int count) {
-    SetUniformi(s, static_cast<const char*>(name), static_cast<const int*>(values), count);
 }
 
 void cshader::SetUniformi(Shader* s, const char* name, const int* values, unsigned int count) {

@@ -31,14 +31,12 @@ public:
     void DisableShader();
 
     // The setters act on the current program: call UseShader first. A name the program
-    // lacks is ignored.
+    // lacks is ignored. They take const pointers, so char* names and float* or int* values
+    // convert implicitly (separate char* overloads would make calls with literal names ambiguous).
     // Loads `count` floats as a float array uniform (three floats fill three elements).
-    void SetUniformf(Shader* s, char* name, float* values, unsigned int count);
     void SetUniformf(Shader* s, const char* name, const float* values, unsigned int count);
     // Loads one integer (sampler units).
-    void SetUniformi(Shader* s, char* name, unsigned int value);
     void SetUniformi(Shader* s, const char* name, unsigned int value);
     // Loads `count` integers as an int array uniform.
-    void SetUniformi(Shader* s, char* name, int* values, unsigned int count);
     void SetUniformi(Shader* s, const char* name, const int* values, unsigned int count);
 };
