@@ -1,0 +1,295 @@
+// Model loader: construction with the model program, the load sequence with its progress
+// reports, MTL files and their maps, number readers, picking and release.
+#include "model/cloadobj.h"
+
+#include "model/file_bytes.h"
+#include "model/mtl_text.h"
+#include "model/obj_text.h"
+#include "model/text_numbers.h"
+#include "render/cshader.h"
+#include "render/ctexture.h"
+
+#include <GL/gl.h>
+
+#include <chrono>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// Sampler uniforms of the model program and their texture units, in unit order.
+const char* const kSamplerNames[8] = {
+    "TextureAlpha",    "TextureAmbient",   "TextureBump",     "TextureDiffuse",
+    "TextureEmissive", "TextureShininess", "TextureSpecular", "TextureSky",
+};
+
+// Triangles inserted into the tree between two due checks.
+constexpr uint32_t kTreeCheckInterval = 1024;
+
+uint32_t TickCount() {
+    using namespace std::chrono;
+    return uint32_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+double NowMs() {
+    using namespace std::chrono;
+    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Throttles progress calls: one is due when 50 ms have passed since the deadline, which then
+// moves on by exactly 50 ms (so after a stall several checks in a row are due).
+struct ProgressClock {
+    LoadProgressFunction progress;
+    uint32_t deadline;
+
+    void Report(int phase, int steps, float value, float total) {
+        if (deadline + 50u < TickCount()) {
+            if (progress) progress(phase, steps, value, total);
+            deadline += 50u;
+        }
+    }
+};
+
+void ReportReadingProgress(void* context, uint32_t lines_read) {
+    static_cast<ProgressClock*>(context)->Report(0, 5, float(lines_read), 0.0f);
+}
+
+// Hands an array to the model, sized exactly to what was read.
+template <typename T>
+void MoveExact(std::vector<T>& from, std::vector<T>& to) {
+    to = std::move(from);
+    to.shrink_to_fit();
+}
+
+void ComputeBoundingBox(cloadobj_conteiner& m) {
+    m.bbox[0] = cMath::vector4();
+    m.bbox[1] = cMath::vector4();
+    if (m.positions.empty()) return;
+    m.bbox[0] = m.positions[0];
+    m.bbox[1] = m.positions[0];
+    for (size_t i = 1; i < m.positions.size(); ++i) {
+        const cMath::vector4& p = m.positions[i];
+        if (p.x < m.bbox[0].x) m.bbox[0].x = p.x;
+        if (p.x > m.bbox[1].x) m.bbox[1].x = p.x;
+        if (p.y < m.bbox[0].y) m.bbox[0].y = p.y;
+        if (p.y > m.bbox[1].y) m.bbox[1].y = p.y;
+        if (p.z < m.bbox[0].z) m.bbox[0].z = p.z;
+        if (p.z > m.bbox[1].z) m.bbox[1].z = p.z;
+    }
+    m.bbox[0].w = 0.0f;
+    m.bbox[1].w = 0.0f;
+}
+
+void BuildTree(cloadobj_conteiner& m, ProgressClock& clock) {
+    m.tree.GiveBBox(m.bbox);
+    const cMath::vector4* positions = m.positions.data();
+    for (uint32_t i = 0; i < m.triangle_count; ++i) {
+        m.tree.Push(&m.triangles[i], positions);
+        if ((i + 1) % kTreeCheckInterval == 0) clock.Report(2, 5, float(i), float(m.triangle_count));
+    }
+    m.tree.Optimize();
+}
+
+// Splits a line into blank-separated words.
+std::vector<std::string> BlankSeparatedWords(const std::string& text) {
+    std::vector<std::string> words;
+    size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && IsBlank(text[i])) ++i;
+        size_t start = i;
+        while (i < text.size() && !IsBlank(text[i])) ++i;
+        if (i > start) words.push_back(text.substr(start, i - start));
+    }
+    return words;
+}
+
+// A "mtllib" statement names one file, or, when no file of that whole name exists, several
+// files separated by blanks.
+void ReadMaterialLibraries(cloadobj& loader, cloadobj_conteiner& m, const std::string& text) {
+    if (!FindBeside(FolderOf(m.name), text).empty()) {
+        loader.LoatMtl(&m, text.c_str());
+        return;
+    }
+    for (const std::string& word : BlankSeparatedWords(text)) loader.LoatMtl(&m, word.c_str());
+}
+
+// A "usemtl" statement: a switch to the first material of that name, if there is one.
+void UseMaterial(cloadobj_conteiner& m, const ObjDirective& d) {
+    for (size_t i = 0; i < m.materials.size(); ++i) {
+        if (m.materials[i].name == d.text) {
+            m.material_switches.push_back(material_switch{d.triangle, uint32_t(i)});
+            return;
+        }
+    }
+}
+
+void ApplyDirectives(cloadobj& loader, cloadobj_conteiner& m, const std::vector<ObjDirective>& directives) {
+    for (const ObjDirective& d : directives) {
+        if (d.kind == ObjDirective::kMaterialLibrary) {
+            ReadMaterialLibraries(loader, m, d.text);
+        } else {
+            UseMaterial(m, d);
+        }
+    }
+}
+
+// Reads and parses the file; false when it cannot be read or held in memory.
+bool ReadModelText(const char* path, ObjText& text, ProgressClock& clock) {
+    FileBytes bytes;
+    if (!ReadFileBytes(path, bytes)) return false;
+    try {
+        ParseObjText(bytes.begin(), bytes.end(), text, ObjLineHook{ReportReadingProgress, &clock});
+    } catch (const std::bad_alloc&) {
+        text = ObjText{};
+        return false;
+    }
+    return true;
+}
+
+void CopyIntoModel(ObjText& text, cloadobj_conteiner& m, ProgressClock& clock) {
+    clock.Report(1, 5, 0.0f, 4.0f);
+    MoveExact(text.positions, m.positions);
+    clock.Report(1, 5, 1.0f, 4.0f);
+    MoveExact(text.normals, m.normals);
+    clock.Report(1, 5, 2.0f, 4.0f);
+    MoveExact(text.texcoords, m.texcoords);
+    clock.Report(1, 4, 3.0f, 4.0f);
+    m.triangle_count = uint32_t(text.triangles.size());
+    MoveExact(text.triangles, m.triangles);
+    clock.Report(1, 5, 4.0f, 4.0f);
+    MoveExact(text.line_points, m.line_points);
+}
+
+float ReadNumber(char* line, unsigned int* cursor) {
+    if (line == nullptr || cursor == nullptr) return 0.0f;
+    const size_t length = std::strlen(line);
+    if (*cursor > length) *cursor = unsigned(length);
+    const char* p = line + *cursor;
+    float value = ScanFloat(p, line + length);
+    *cursor = unsigned(p - line);
+    return value;
+}
+
+}  // namespace
+
+cloadobj::cloadobj(Ctexture* texture_manager, cshader* shader_manager)
+    : shaders(shader_manager), textures(texture_manager) {
+    if (!shaders) return;
+    shader = shaders->LoadShader("test.vert", "test.frag");
+    shaders->UseShader(shader);
+    for (unsigned unit = 0; unit < 8; ++unit) shaders->SetUniformi(shader, kSamplerNames[unit], unit);
+    shaders->DisableShader();
+}
+
+cloadobj::~cloadobj() {
+    for (auto& m : models) DeleteModelLists(*m);
+    models.clear();
+}
+
+cloadobj_conteiner* cloadobj::LoadObj(const char* path, LoadProgressFunction progress) {
+    const double start = NowMs();
+    last_load = LoadPhaseTimes{};
+    auto owned = std::make_unique<cloadobj_conteiner>();
+    cloadobj_conteiner& m = *owned;
+    m.name = path ? path : "";
+    ProgressClock clock{progress, TickCount()};
+    m.tree.GiveBBox(m.bbox);
+
+    ObjText text;
+    m.readable = ReadModelText(path, text, clock);
+    if (m.readable) {
+        ApplyDirectives(*this, m, text.directives);
+        double t = NowMs();
+        last_load.read_parse = t - start;
+        CopyIntoModel(text, m, clock);
+        last_load.copy = NowMs() - t;
+        t = NowMs();
+        ComputeBoundingBox(m);
+        last_load.box = NowMs() - t;
+        t = NowMs();
+        BuildTree(m, clock);
+        last_load.tree = NowMs() - t;
+        text = ObjText{};
+        t = NowMs();
+        CompileShadedList(*this, m);
+        last_load.list_shaded = NowMs() - t;
+        t = NowMs();
+        CompileGlowList(*this, m);
+        last_load.list_glow = NowMs() - t;
+        t = NowMs();
+        CompilePlainList(*this, m);
+        last_load.list_plain = NowMs() - t;
+        t = NowMs();
+        CompileShadowList(*this, m);
+        last_load.list_shadow = NowMs() - t;
+    }
+    last_load.total = NowMs() - start;
+    models.push_back(std::move(owned));
+    return &m;
+}
+
+void cloadobj::LoatMtl(cloadobj_conteiner* model, const char* file_name) {
+    if (model == nullptr || file_name == nullptr) return;
+    const std::string path = FindBeside(FolderOf(model->name), file_name);
+    FileBytes bytes;
+    if (path.empty() || !ReadFileBytes(path.c_str(), bytes)) return;
+    MtlText text;
+    ParseMtlText(bytes.begin(), bytes.end(), text);
+    const std::string folder = FolderOf(path);
+    for (const MtlMapStatement& map : text.maps) {
+        std::string image = FindBeside(folder, map.path);
+        if (image.empty()) image = map.path;
+        int name = textures ? textures->Load(image.c_str()) : -1;
+        MaterialTexture(text.materials[map.material], map.unit) = name;
+    }
+    for (material& mat : text.materials) model->materials.push_back(std::move(mat));
+}
+
+float cloadobj::ReadFloat(char* line, unsigned int* cursor) { return ReadNumber(line, cursor) / 50.0f; }
+
+float cloadobj::ReadFloatS(char* line, unsigned int* cursor) { return ReadNumber(line, cursor); }
+
+unsigned int cloadobj::ReadInt(char* line, unsigned int* cursor) {
+    if (line == nullptr || cursor == nullptr) return 0;
+    const size_t length = std::strlen(line);
+    if (*cursor > length) *cursor = unsigned(length);
+    const char* p = line + *cursor;
+    unsigned int value = ScanIndexMinusOne(p, line + length);
+    *cursor = unsigned(p - line);
+    return value;
+}
+
+float cloadobj::IntersectLine(cloadobj_conteiner* model, float* origin, float* direction, bool flag) {
+    if (model == nullptr || origin == nullptr || direction == nullptr) return flag ? -1.0f : 0.0f;
+    return model->tree.TestIntersection(model->positions.data(), origin, direction, flag);
+}
+
+void cloadobj::Render(cloadobj_conteiner* model) { glCallList(model->list_shaded); }
+
+void cloadobj::Render_no_Shader(cloadobj_conteiner* model) { glCallList(model->list_plain); }
+
+void cloadobj::RenderShadow(cloadobj_conteiner* model) { glCallList(model->list_shadow); }
+
+void cloadobj::RenderGlow(cloadobj_conteiner* model) { glCallList(model->list_glow); }
+
+void cloadobj::MakeObjectTextureModeClamp(cloadobj_conteiner* model) {
+    if (model == nullptr) return;
+    for (const material& m : model->materials) {
+        if (m.tex_diffuse == 0) continue;
+        glBindTexture(GL_TEXTURE_2D, GLuint(m.tex_diffuse));
+        glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GLfloat(GL_CLAMP));
+        glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GLfloat(GL_CLAMP));
+    }
+}
+
+void cloadobj::FreeObject(cloadobj_conteiner* model) {
+    if (model == nullptr) return;
+    for (size_t i = 0; i < models.size();) {
+        if (models[i].get() == model) {
+            DeleteModelLists(*models[i]);
+            models.erase(models.begin() + long(i));
+        } else {
+            ++i;
+        }
+    }
+}

@@ -1,0 +1,118 @@
+// Model loader: reads OBJ models with their MTL materials, keeps every loaded model, builds
+// each model's triangle quadtree and compiles the four display lists that draw it (shaded,
+// plain, glow and shadow prisms). Textures belong to the texture manager and programs to the
+// shader manager; the loader never releases either. Needs the GL context for loading,
+// drawing and release.
+#pragma once
+
+#include "math/Cmath.h"
+#include "model/model_records.h"
+#include "model/quadtree.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class Ctexture;
+class cshader;
+struct Shader;
+
+// One loaded model. Positions and normals are in scene units (file units / 50, second and
+// third coordinates exchanged); texture coordinates have v flipped.
+struct cloadobj_conteiner {
+    std::string name;                          // the path given to LoadObj
+    std::vector<cMath::vector4> positions;
+    std::vector<cMath::vector4> normals;
+    std::vector<cMath::vector4> texcoords;
+    uint32_t triangle_count = 0;
+    std::vector<tiangle_face> triangles;       // triangle_count records, file order
+    cMath::vector4 bbox[2];                    // minimum and maximum corner; zero when empty
+    uint32_t list_shaded = 0;
+    uint32_t list_plain = 0;
+    uint32_t list_shadow = 0;
+    uint32_t list_glow = 0;
+    std::vector<material> materials;           // from the "mtllib" files, in file order
+    std::vector<material_switch> material_switches;
+    std::vector<cMath::vector4> line_points;   // positions named by "l" statements
+    OuadTree tree;                             // bounds: bbox
+    bool readable = false;                     // false when the file could not be read
+
+    cloadobj_conteiner() = default;
+    cloadobj_conteiner(const cloadobj_conteiner&) = delete;
+    cloadobj_conteiner& operator=(const cloadobj_conteiner&) = delete;
+};
+
+// Progress of a load: phase (0 reading, 1 copying, 2 tree), step count, value, total.
+using LoadProgressFunction = void (*)(int, int, float, float);
+
+// How the display lists receive their geometry: one GL call per vertex attribute, or
+// vertex arrays drawn while the list is compiled (same recorded geometry).
+enum class ListRecording : uint8_t { kImmediate, kVertexArrays };
+
+// Milliseconds spent in each phase of the latest LoadObj.
+struct LoadPhaseTimes {
+    double read_parse = 0;   // file read and OBJ/MTL text read, textures included
+    double copy = 0;         // arrays handed to the model
+    double box = 0;
+    double tree = 0;
+    double list_shaded = 0;
+    double list_glow = 0;
+    double list_plain = 0;
+    double list_shadow = 0;
+    double total = 0;
+};
+
+class cloadobj {
+public:
+    std::vector<std::unique_ptr<cloadobj_conteiner>> models;   // every model, in load order
+    cshader* shaders = nullptr;    // not owned
+    Shader* shader = nullptr;      // the model program
+    Ctexture* textures = nullptr;  // not owned
+    ListRecording list_recording = ListRecording::kVertexArrays;
+    LoadPhaseTimes last_load;      // phases of the latest LoadObj
+
+    // Builds the model program from test.vert and test.frag in the working directory and
+    // sets its eight sampler units. Needs a current GL context.
+    cloadobj(Ctexture* texture_manager, cshader* shader_manager);
+    // Releases every model still registered (the GL context must still exist).
+    ~cloadobj();
+    cloadobj(const cloadobj&) = delete;
+    cloadobj& operator=(const cloadobj&) = delete;
+
+    // Loads the OBJ file at `path`; never returns null. The model is registered in `models`.
+    // A file that cannot be read gives an empty model with `readable` false.
+    cloadobj_conteiner* LoadObj(const char* path, LoadProgressFunction progress);
+    // Appends the materials of an MTL file (looked for beside the model's file first, then
+    // in the working directory) to the model's materials, loading their maps.
+    void LoatMtl(cloadobj_conteiner* model, const char* file_name);
+
+    // Number readers over a NUL-terminated line from the cursor on; the cursor moves past the
+    // number. A line without further numbers gives 0 and leaves the cursor at its end.
+    float ReadFloat(char* line, unsigned int* cursor);     // the number / 50
+    float ReadFloatS(char* line, unsigned int* cursor);    // the number
+    unsigned int ReadInt(char* line, unsigned int* cursor);  // the digits' value - 1
+
+    // Nearest hit parameter of a ray on the model's triangles (see OuadTree::TestIntersection).
+    float IntersectLine(cloadobj_conteiner* model, float* origin, float* direction, bool flag);
+
+    void Render(cloadobj_conteiner* model);            // shaded list
+    void Render_no_Shader(cloadobj_conteiner* model);  // plain list
+    void RenderShadow(cloadobj_conteiner* model);      // shadow prisms
+    void RenderGlow(cloadobj_conteiner* model);        // bare triangles, blending on
+
+    // Clamped wrapping on every diffuse map of the model; null is ignored.
+    void MakeObjectTextureModeClamp(cloadobj_conteiner* model);
+    // Unregisters and releases a model with its display lists; null and models not
+    // registered here are ignored.
+    void FreeObject(cloadobj_conteiner* model);
+};
+
+// The four display lists of a model, compiled in the order shaded, glow, plain, shadow.
+// Used by LoadObj; separate so that the benchmark can time each list.
+void CompileShadedList(cloadobj& loader, cloadobj_conteiner& model);
+void CompileGlowList(cloadobj& loader, cloadobj_conteiner& model);
+void CompilePlainList(cloadobj& loader, cloadobj_conteiner& model);
+void CompileShadowList(cloadobj& loader, cloadobj_conteiner& model);
+// Deletes the model's display lists and sets their names to 0.
+void DeleteModelLists(cloadobj_conteiner& model);

@@ -1,0 +1,388 @@
+// OBJ text reader: line classification, statement readers and the finishing pass that
+// checks forward references and supplies missing texture coordinates and normals.
+#include "model/obj_text.h"
+
+#include "model/text_numbers.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// Index markers used while reading; the finishing pass replaces every one of them.
+constexpr uint32_t kNoTexcoord = 0xFFFFFFFFu;
+constexpr uint32_t kNoNormal = 0xFFFFFFFFu;
+
+// A face that needs a second look once the whole text is read.
+struct PendingFace {
+    uint32_t first;          // its first triangle
+    uint32_t count;          // its triangles
+    bool forward;            // names an element not yet read at its line
+    bool needs_normal;       // some corner has no normal
+    bool dropped;
+};
+
+struct ObjReader {
+    ObjText& out;
+    std::vector<PendingFace> pending;
+    bool missing_texcoord = false;
+};
+
+// ---- numbers ----------------------------------------------------------------------------
+
+// Next float on the line; the common case (a blank, then a digit or a minus) goes straight to
+// the decimal parser, anything else through the general scan.
+inline float NextFloat(const char*& p, const char* le) {
+    while (p < le && (*p == ' ' || *p == '\t')) ++p;
+    if (p < le && (IsDecimalDigit(*p) || *p == '-')) {
+        float value = 0.0f;
+        fast_float::from_chars_result r = fast_float::from_chars(p, le, value);
+        if (r.ec == std::errc()) {
+            p = r.ptr;
+            return std::isfinite(value) ? value : 0.0f;
+        }
+    }
+    return ScanFloat(p, le);
+}
+
+// Reads a signed integer token at p. False when p does not hold one. Magnitudes beyond any
+// possible element count are kept large but bounded.
+inline bool ReadSignedIndex(const char*& p, const char* le, int64_t& value) {
+    bool negative = false;
+    if (p < le && (*p == '-' || *p == '+')) {
+        negative = *p == '-';
+        ++p;
+    }
+    if (p >= le || !IsDecimalDigit(*p)) return false;
+    int64_t v = 0;
+    do {
+        if (v < (int64_t(1) << 40)) v = v * 10 + (*p - '0');
+        ++p;
+    } while (p < le && IsDecimalDigit(*p));
+    value = negative ? -v : v;
+    return true;
+}
+
+// Turns a written OBJ index (1-based, or negative counting back from `count`) into a 0-based
+// index. False for 0, for a negative index reaching before the first element, and for an
+// index too large to be stored.
+inline bool ResolveIndex(int64_t written, uint32_t count, uint32_t& index) {
+    if (written > 0) {
+        if (written > int64_t(0xFFFFFFF0u)) return false;
+        index = uint32_t(written - 1);
+        return true;
+    }
+    if (written < 0) {
+        int64_t r = int64_t(count) + written;
+        if (r < 0) return false;
+        index = uint32_t(r);
+        return true;
+    }
+    return false;
+}
+
+// ---- statements -------------------------------------------------------------------------
+
+void ReadPosition(ObjReader& r, const char* p, const char* le) {
+    float a = NextFloat(p, le) / 50.0f;
+    float b = NextFloat(p, le) / 50.0f;
+    float c = NextFloat(p, le) / 50.0f;
+    r.out.positions.emplace_back(a, c, b, 0.0f);
+}
+
+void ReadNormal(ObjReader& r, const char* p, const char* le) {
+    float a = NextFloat(p, le) / 50.0f;
+    float b = NextFloat(p, le) / 50.0f;
+    float c = NextFloat(p, le) / 50.0f;
+    r.out.normals.emplace_back(a, c, b, 0.0f);
+}
+
+void ReadTexcoord(ObjReader& r, const char* p, const char* le) {
+    float u = NextFloat(p, le);
+    float v = NextFloat(p, le);
+    r.out.texcoords.emplace_back(u, 1.0f - v, 0.0f, 0.0f);
+}
+
+struct Corner {
+    uint32_t pos, uv, nrm;
+};
+
+// Reads one face corner (v, v/vt, v//vn or v/vt/vn) at p. False when the token is malformed or
+// names an index that can never be valid. `forward` is set when it names an element not read
+// yet (still valid if the text defines it later).
+inline bool ReadCorner(ObjReader& r, const char*& p, const char* le, Corner& c, bool& forward) {
+    const uint32_t npos = uint32_t(r.out.positions.size());
+    int64_t written = 0;
+    if (!ReadSignedIndex(p, le, written) || !ResolveIndex(written, npos, c.pos)) return false;
+    forward |= c.pos >= npos;
+    c.uv = kNoTexcoord;
+    c.nrm = kNoNormal;
+    if (p < le && *p == '/') {
+        ++p;
+        if (p < le && *p != '/' && !IsBlank(*p)) {
+            const uint32_t nuv = uint32_t(r.out.texcoords.size());
+            if (!ReadSignedIndex(p, le, written) || !ResolveIndex(written, nuv, c.uv)) return false;
+            forward |= c.uv >= nuv;
+        }
+        if (p < le && *p == '/') {
+            ++p;
+            if (p < le && !IsBlank(*p)) {
+                const uint32_t nnrm = uint32_t(r.out.normals.size());
+                if (!ReadSignedIndex(p, le, written) || !ResolveIndex(written, nnrm, c.nrm)) return false;
+                forward |= c.nrm >= nnrm;
+            }
+        }
+    }
+    // A corner ends at a blank or at the end of the line.
+    return p >= le || IsBlank(*p);
+}
+
+inline tiangle_face MakeTriangle(const Corner& a, const Corner& b, const Corner& c) {
+    return tiangle_face{a.pos, a.uv, a.nrm, b.pos, b.uv, b.nrm, c.pos, c.uv, c.nrm};
+}
+
+// A face line: corners become a triangle fan; a malformed face leaves nothing behind.
+void ReadFace(ObjReader& r, const char* p, const char* le) {
+    std::vector<tiangle_face>& tris = r.out.triangles;
+    const size_t first = tris.size();
+    Corner c0{}, prev{}, cur{};
+    unsigned corners = 0;
+    bool forward = false;
+    bool no_texcoord = false;
+    bool no_normal = false;
+    for (;;) {
+        while (p < le && IsBlank(*p)) ++p;
+        if (p >= le || *p == '#') break;
+        if (!ReadCorner(r, p, le, cur, forward)) {
+            tris.resize(first);
+            return;
+        }
+        no_texcoord |= cur.uv == kNoTexcoord;
+        no_normal |= cur.nrm == kNoNormal;
+        if (corners == 0) {
+            c0 = cur;
+        } else if (corners >= 2) {
+            tris.push_back(MakeTriangle(c0, prev, cur));
+        }
+        prev = cur;
+        ++corners;
+    }
+    if (corners < 3) return;
+    r.missing_texcoord |= no_texcoord;
+    if (forward || no_normal) {
+        r.pending.push_back(PendingFace{uint32_t(first), uint32_t(tris.size() - first), forward,
+                                        no_normal, false});
+    }
+}
+
+// An "l" statement: every index naming a position read so far adds a copy of it.
+void ReadLine(ObjReader& r, const char* p, const char* le) {
+    for (;;) {
+        while (p < le && IsBlank(*p)) ++p;
+        if (p >= le || *p == '#') return;
+        int64_t written = 0;
+        uint32_t index = 0;
+        const uint32_t npos = uint32_t(r.out.positions.size());
+        if (ReadSignedIndex(p, le, written) && ResolveIndex(written, npos, index) && index < npos) {
+            r.out.line_points.push_back(r.out.positions[index]);
+        }
+        // Skip the rest of the token (a "/vt" part or anything unreadable).
+        while (p < le && !IsBlank(*p)) ++p;
+    }
+}
+
+std::string TrimmedText(const char* p, const char* le) {
+    while (p < le && IsBlank(*p)) ++p;
+    while (le > p && IsBlank(le[-1])) --le;
+    return std::string(p, le);
+}
+
+void ReadMaterialLibrary(ObjReader& r, const char* p, const char* le) {
+    r.out.directives.push_back(ObjDirective{ObjDirective::kMaterialLibrary, 0, std::string(p, le)});
+}
+
+void ReadUseMaterial(ObjReader& r, const char* p, const char* le) {
+    r.out.directives.push_back(ObjDirective{ObjDirective::kUseMaterial,
+                                            uint32_t(r.out.triangles.size()), TrimmedText(p, le)});
+}
+
+inline bool IsTagEnd(const char* p, const char* le) { return p < le && (*p == ' ' || *p == '\t'); }
+
+inline bool StartsWithWord(const char* p, const char* le, const char* word, size_t n) {
+    return size_t(le - p) > n && std::memcmp(p, word, n) == 0 && (p[n] == ' ' || p[n] == '\t');
+}
+
+// Classifies one line (without its line end) by its first characters.
+inline void ReadStatement(ObjReader& r, const char* p, const char* le) {
+    if (p >= le) return;
+    switch (*p) {
+    case 'v':
+        if (IsTagEnd(p + 1, le)) {
+            ReadPosition(r, p + 2, le);
+        } else if (p + 1 < le && p[1] == 'n') {
+            ReadNormal(r, p + 2, le);
+        } else if (p + 1 < le && p[1] == 't') {
+            ReadTexcoord(r, p + 2, le);
+        }
+        break;
+    case 'f':
+        if (IsTagEnd(p + 1, le)) ReadFace(r, p + 2, le);
+        break;
+    case 'l':
+        if (IsTagEnd(p + 1, le)) ReadLine(r, p + 2, le);
+        break;
+    case 'm':
+        if (StartsWithWord(p, le, "mtllib", 6)) ReadMaterialLibrary(r, p + 7, le);
+        break;
+    case 'u':
+        if (StartsWithWord(p, le, "usemtl", 6)) ReadUseMaterial(r, p + 7, le);
+        break;
+    default:
+        break;
+    }
+}
+
+// ---- finishing --------------------------------------------------------------------------
+
+bool TriangleIndicesValid(const tiangle_face& t, uint32_t npos, uint32_t nuv, uint32_t nnrm) {
+    const uint32_t pos[3] = {t.pos0, t.pos1, t.pos2};
+    const uint32_t uv[3] = {t.uv0, t.uv1, t.uv2};
+    const uint32_t nrm[3] = {t.nrm0, t.nrm1, t.nrm2};
+    for (int i = 0; i < 3; ++i) {
+        if (pos[i] >= npos) return false;
+        if (uv[i] != kNoTexcoord && uv[i] >= nuv) return false;
+        if (nrm[i] != kNoNormal && nrm[i] >= nnrm) return false;
+    }
+    return true;
+}
+
+// Marks the faces whose forward references the whole text does not satisfy.
+bool MarkUnresolvedFaces(ObjReader& r) {
+    const uint32_t npos = uint32_t(r.out.positions.size());
+    const uint32_t nuv = uint32_t(r.out.texcoords.size());
+    const uint32_t nnrm = uint32_t(r.out.normals.size());
+    bool any = false;
+    for (PendingFace& f : r.pending) {
+        if (!f.forward) continue;
+        for (uint32_t i = f.first; i < f.first + f.count; ++i) {
+            if (!TriangleIndicesValid(r.out.triangles[i], npos, nuv, nnrm)) {
+                f.dropped = true;
+                any = true;
+                break;
+            }
+        }
+    }
+    return any;
+}
+
+// Removes the triangles of dropped faces and moves the triangle numbers of the material
+// statements and of the remaining pending faces to match.
+void RemoveDroppedFaces(ObjReader& r) {
+    std::vector<tiangle_face>& tris = r.out.triangles;
+    std::vector<ObjDirective>& dirs = r.out.directives;
+    size_t next_dir = 0;
+    uint32_t removed = 0;
+    uint32_t write = 0;
+    uint32_t read = 0;
+    // Shifts the statements at or before triangle `upto` by the triangles removed so far.
+    auto shift_directives = [&](uint32_t upto) {
+        while (next_dir < dirs.size() &&
+               (dirs[next_dir].kind != ObjDirective::kUseMaterial || dirs[next_dir].triangle <= upto)) {
+            if (dirs[next_dir].kind == ObjDirective::kUseMaterial) dirs[next_dir].triangle -= removed;
+            ++next_dir;
+        }
+    };
+    for (PendingFace& f : r.pending) {
+        shift_directives(f.first);
+        for (; read < f.first; ++read) tris[write++] = tris[read];
+        if (f.dropped) {
+            read += f.count;
+            removed += f.count;
+        } else {
+            f.first = write;
+            for (uint32_t i = 0; i < f.count; ++i) tris[write++] = tris[read++];
+        }
+    }
+    for (; read < tris.size(); ++read) tris[write++] = tris[read];
+    shift_directives(0xFFFFFFFFu);
+    tris.resize(write);
+}
+
+// The normal of a face as a file whose winding and normals agree would give it: unit length
+// in file units (1/50 here), opposite to the corner-order normal of the converted positions.
+cMath::vector4 FlatNormal(const ObjText& text, uint32_t first, uint32_t count) {
+    double nx = 0, ny = 0, nz = 0;
+    for (uint32_t i = first; i < first + count; ++i) {
+        const tiangle_face& t = text.triangles[i];
+        const cMath::vector4& a = text.positions[t.pos0];
+        const cMath::vector4& b = text.positions[t.pos1];
+        const cMath::vector4& c = text.positions[t.pos2];
+        double ux = double(b.x) - a.x, uy = double(b.y) - a.y, uz = double(b.z) - a.z;
+        double vx = double(c.x) - a.x, vy = double(c.y) - a.y, vz = double(c.z) - a.z;
+        nx += uy * vz - uz * vy;
+        ny += uz * vx - ux * vz;
+        nz += ux * vy - uy * vx;
+    }
+    double length = std::sqrt(nx * nx + ny * ny + nz * nz);
+    if (!(length > 0.0) || !std::isfinite(length)) return cMath::vector4(0.0f, 0.0f, 0.0f, 0.0f);
+    double k = -1.0 / (length * 50.0);
+    return cMath::vector4(float(nx * k), float(ny * k), float(nz * k), 0.0f);
+}
+
+void AddFlatNormals(ObjReader& r) {
+    for (const PendingFace& f : r.pending) {
+        if (!f.needs_normal || f.dropped) continue;
+        const uint32_t index = uint32_t(r.out.normals.size());
+        r.out.normals.push_back(FlatNormal(r.out, f.first, f.count));
+        for (uint32_t i = f.first; i < f.first + f.count; ++i) {
+            tiangle_face& t = r.out.triangles[i];
+            if (t.nrm0 == kNoNormal) t.nrm0 = index;
+            if (t.nrm1 == kNoNormal) t.nrm1 = index;
+            if (t.nrm2 == kNoNormal) t.nrm2 = index;
+        }
+    }
+}
+
+void AddMissingTexcoord(ObjReader& r) {
+    const uint32_t index = uint32_t(r.out.texcoords.size());
+    bool used = false;
+    for (tiangle_face& t : r.out.triangles) {
+        if (t.uv0 == kNoTexcoord) t.uv0 = index, used = true;
+        if (t.uv1 == kNoTexcoord) t.uv1 = index, used = true;
+        if (t.uv2 == kNoTexcoord) t.uv2 = index, used = true;
+    }
+    if (used) r.out.texcoords.emplace_back(0.0f, 0.0f, 0.0f, 0.0f);
+}
+
+void FinishFaces(ObjReader& r) {
+    if (MarkUnresolvedFaces(r)) RemoveDroppedFaces(r);
+    AddFlatNormals(r);
+    if (r.missing_texcoord) AddMissingTexcoord(r);
+}
+
+}  // namespace
+
+void ParseObjText(const char* begin, const char* end, ObjText& out, ObjLineHook hook) {
+    ObjReader reader{out, {}, false};
+    const char* p = begin;
+    uint32_t lines = 0;
+    uint32_t until_hook = kObjLineHookInterval;
+    if (begin == nullptr || end < begin) end = begin;
+    for (;;) {
+        const char* nl =
+            p < end ? static_cast<const char*>(std::memchr(p, '\n', size_t(end - p))) : nullptr;
+        const char* line_end = nl ? nl : end;
+        const char* le = line_end;
+        if (le > p && le[-1] == '\r') --le;
+        ReadStatement(reader, p, le);
+        ++lines;
+        if (--until_hook == 0) {
+            until_hook = kObjLineHookInterval;
+            if (hook.call) hook.call(hook.context, lines);
+        }
+        if (!nl) break;
+        p = nl + 1;
+    }
+    out.line_count = lines;
+    FinishFaces(reader);
+}

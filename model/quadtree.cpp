@@ -1,0 +1,217 @@
+// Quadtree building (Push, Optimize, MergeData) and ray queries.
+#include "model/quadtree.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Slightly more than 1/64, so that a quadrant nominally 1/64 wide is refused despite rounding.
+constexpr float kFloorFraction = (1.0f / 64.0f) * 1.001f;
+
+struct Quadrant {
+    cMath::vector4 lo, hi;
+};
+
+// Quadrant q of the box lo-hi, y never split.
+Quadrant QuadrantBox(const cMath::vector4& lo, const cMath::vector4& hi, int q) {
+    const float cx = (hi.x + lo.x) / 2.0f;
+    const float cz = (hi.z + lo.z) / 2.0f;
+    switch (q) {
+    case 0: return {cMath::vector4(lo.x, lo.y, lo.z, 0.0f), cMath::vector4(cx, hi.y, cz, 0.0f)};
+    case 1: return {cMath::vector4(cx, lo.y, cz, 0.0f), cMath::vector4(hi.x, hi.y, hi.z, 0.0f)};
+    case 2: return {cMath::vector4(cx, lo.y, lo.z, 0.0f), cMath::vector4(hi.x, hi.y, cz, 0.0f)};
+    default: return {cMath::vector4(lo.x, lo.y, cz, 0.0f), cMath::vector4(cx, hi.y, hi.z, 0.0f)};
+    }
+}
+
+bool InsideXZ(const cMath::vector4& p, const cMath::vector4& lo, const cMath::vector4& hi) {
+    return lo.x <= p.x && p.x <= hi.x && lo.z <= p.z && p.z <= hi.z;
+}
+
+// Candidate rule shared by the node's triangles and its children: t is taken when it is a
+// hit, lies beyond `lower`, and is the first or a nearer one.
+inline void TakeCandidate(float t, float lower, float& best) {
+    if (t != -1.0f && t > lower && (best == lower || t < best)) best = t;
+}
+
+// Whether the ray o + t d with t > lower may meet the node's box, widened by a margin that
+// covers the rounding of the triangle test. Never false for a box holding an accepted hit.
+bool RayMayReachBox(const float* o, const float* d, const cMath::vector4& lo,
+                    const cMath::vector4& hi, float lower) {
+    const double lows[3] = {lo.x, lo.y, lo.z};
+    const double highs[3] = {hi.x, hi.y, hi.z};
+    double extent = 0.0;
+    double magnitude = 0.0;
+    for (int a = 0; a < 3; ++a) {
+        extent += highs[a] - lows[a];
+        magnitude = std::max({magnitude, std::fabs(lows[a]), std::fabs(highs[a]), std::fabs(double(o[a]))});
+    }
+    const double margin = 1e-2 * extent + 1e-5 * magnitude + 1e-30;
+    double tmin = -INFINITY;
+    double tmax = INFINITY;
+    for (int a = 0; a < 3; ++a) {
+        const double l = lows[a] - margin;
+        const double h = highs[a] + margin;
+        if (d[a] == 0.0f) {
+            if (o[a] < l || o[a] > h) return false;
+            continue;
+        }
+        double t0 = (l - o[a]) / d[a];
+        double t1 = (h - o[a]) / d[a];
+        if (t0 > t1) std::swap(t0, t1);
+        tmin = std::max(tmin, t0);
+        tmax = std::min(tmax, t1);
+    }
+    // A NaN origin or direction makes every comparison false: nothing can be hit then.
+    return tmin <= tmax && tmax >= double(lower);
+}
+
+}  // namespace
+
+float DOT(const float* a, const float* b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+
+void SUB(float* result, const float* a, const float* b) {
+    result[0] = a[0] - b[0];
+    result[1] = a[1] - b[1];
+    result[2] = a[2] - b[2];
+}
+
+void CROSS(float* result, const float* a, const float* b) {
+    const float x = a[1] * b[2] - a[2] * b[1];
+    const float y = a[2] * b[0] - a[0] * b[2];
+    const float z = a[0] * b[1] - a[1] * b[0];
+    result[0] = x;
+    result[1] = y;
+    result[2] = z;
+}
+
+float intersect_triangle(const float* o, const float* d, const float* a, const float* b, const float* c) {
+    float e1[3], e2[3], p[3], s[3], q[3];
+    SUB(e1, b, a);
+    SUB(e2, c, a);
+    CROSS(p, d, e2);
+    const float det = DOT(e1, p);
+    if (det > -1e-6f && det < 1e-6f) return -1.0f;
+    const float inv = 1.0f / det;
+    SUB(s, o, a);
+    const float u = DOT(s, p) * inv;
+    if (u < 0.0f || u > 1.0f) return -1.0f;
+    CROSS(q, s, e1);
+    const float v = DOT(d, q) * inv;
+    if (v < 0.0f || u + v > 1.0f) return -1.0f;
+    return DOT(e2, q) * inv;
+}
+
+void OuadTree::GiveBBox(cMath::vector4* box) {
+    bbox_min = &box[0];
+    bbox_max = &box[1];
+    floor_x = std::fabs(box[1].x - box[0].x) * kFloorFraction;
+    floor_z = std::fabs(box[1].z - box[0].z) * kFloorFraction;
+}
+
+bool OuadTree::IsTriangleInBBox(const tiangle_face* t, const cMath::vector4* positions,
+                                const cMath::vector4& lo, const cMath::vector4& hi) const {
+    if (!(std::fabs(lo.x - hi.x) > floor_x) || !(std::fabs(lo.z - hi.z) > floor_z)) return false;
+    return InsideXZ(positions[t->pos0], lo, hi) && InsideXZ(positions[t->pos1], lo, hi) &&
+           InsideXZ(positions[t->pos2], lo, hi);
+}
+
+void OuadTree::Push(tiangle_face* triangle, const cMath::vector4* positions) {
+    OuadTree* node = this;
+    // Descends iteratively: each level either hands the triangle to a quadrant or keeps it.
+    for (;;) {
+        int chosen = -1;
+        Quadrant box{};
+        if (node->depth < kQuadTreeMaxDepth) {
+            for (int q = 0; q < 4; ++q) {
+                box = QuadrantBox(*node->bbox_min, *node->bbox_max, q);
+                if (node->IsTriangleInBBox(triangle, positions, box.lo, box.hi)) {
+                    chosen = q;
+                    break;
+                }
+            }
+        }
+        if (chosen < 0) {
+            node->faces.push_back(triangle);
+            return;
+        }
+        std::unique_ptr<OuadTree>& child = node->children[chosen];
+        if (!child) {
+            child = std::make_unique<OuadTree>();
+            child->own_bounds[0] = box.lo;
+            child->own_bounds[1] = box.hi;
+            child->bbox_min = &child->own_bounds[0];
+            child->bbox_max = &child->own_bounds[1];
+            child->floor_x = node->floor_x;
+            child->floor_z = node->floor_z;
+            child->depth = node->depth + 1;
+        }
+        node = child.get();
+    }
+}
+
+unsigned OuadTree::CountTriangles() const {
+    unsigned n = unsigned(faces.size());
+    for (const auto& child : children) {
+        if (child) n += child->CountTriangles();
+    }
+    return n;
+}
+
+void OuadTree::MergeData() {
+    for (auto& child : children) {
+        if (!child) continue;
+        child->MergeData();
+        faces.insert(faces.end(), child->faces.begin(), child->faces.end());
+        child.reset();
+    }
+}
+
+void OuadTree::Optimize() {
+    if (CountTriangles() < kQuadTreeCollapseBelow) {
+        MergeData();
+        return;
+    }
+    for (auto& child : children) {
+        if (child) child->Optimize();
+    }
+}
+
+float OuadTree::TestIntersection(const cMath::vector4* positions, const float* o, const float* d,
+                                 bool flag) const {
+    const float lower = flag ? -1.0f : 0.0f;
+    float best = lower;
+    for (const tiangle_face* t : faces) {
+        const float t_hit = intersect_triangle(o, d, &positions[t->pos0].x, &positions[t->pos1].x,
+                                               &positions[t->pos2].x);
+        TakeCandidate(t_hit, lower, best);
+    }
+    for (const auto& child : children) {
+        if (!child || !RayMayReachBox(o, d, *child->bbox_min, *child->bbox_max, lower)) continue;
+        TakeCandidate(child->TestIntersection(positions, o, d, flag), lower, best);
+    }
+    return best;
+}
+
+void OuadTree::Clear() {
+    for (auto& child : children) child.reset();
+    faces.clear();
+    faces.shrink_to_fit();
+}
+
+unsigned CountTreeNodes(const OuadTree& node) {
+    unsigned n = 1;
+    for (const auto& child : node.children) {
+        if (child) n += CountTreeNodes(*child);
+    }
+    return n;
+}
+
+unsigned TreeDepth(const OuadTree& node) {
+    unsigned deepest = 0;
+    for (const auto& child : node.children) {
+        if (child) deepest = std::max(deepest, TreeDepth(*child));
+    }
+    return deepest + 1;
+}

@@ -1,0 +1,71 @@
+// Triangle quadtree of a model over the horizontal x-z plane, and the ray/triangle test used
+// for picking. A node holds pointers to triangles owned by the model and reads the model's
+// positions only when it is built or asked; it never changes a triangle or a position.
+#pragma once
+
+#include "math/Cmath.h"
+#include "model/model_records.h"
+
+#include <memory>
+#include <vector>
+
+// Deepest node that may still take triangles below it; with the width floor of 1/64 of the
+// root the tree stops at depth 5 by itself, this only guards degenerate (subnormal) boxes.
+constexpr unsigned kQuadTreeMaxDepth = 8;
+
+// A node. The root lives inside the model and points at the model's bounding box; every
+// other node is owned by its parent and points at its own bounds.
+class OuadTree {
+public:
+    cMath::vector4* bbox_min = nullptr;
+    cMath::vector4* bbox_max = nullptr;
+    std::vector<tiangle_face*> faces;              // triangles held by this node itself
+    std::unique_ptr<OuadTree> children[4];         // quadrants 0 to 3, null until used
+
+    // Bounds of a child node (bbox_min/bbox_max point here); unused by the root.
+    cMath::vector4 own_bounds[2];
+    // A quadrant at most this wide along x (or z) takes no triangles: 1/64 of the root's
+    // width, inherited by every node.
+    float floor_x = 0.0f;
+    float floor_z = 0.0f;
+    unsigned depth = 0;
+
+    OuadTree() = default;
+    OuadTree(const OuadTree&) = delete;
+    OuadTree& operator=(const OuadTree&) = delete;
+
+    // The node's bounds become elements 0 and 1 of `box` (no copy); sets the width floors.
+    void GiveBBox(cMath::vector4* box);
+    // Inserts one triangle below this node.
+    void Push(tiangle_face* triangle, const cMath::vector4* positions);
+    // Whether the quadrant lo-hi takes the triangle: wide enough and holding all three
+    // corners in x and z (bounds inclusive).
+    bool IsTriangleInBBox(const tiangle_face* triangle, const cMath::vector4* positions,
+                          const cMath::vector4& lo, const cMath::vector4& hi) const;
+    // Collapses every subtree holding fewer than 100 triangles into one node.
+    void Optimize();
+    // Moves every triangle of the subtree into this node and deletes the children.
+    void MergeData();
+    unsigned CountTriangles() const;
+    // Smallest accepted hit parameter t in the subtree: t > 0 (flag false) or t > -1 (flag
+    // true); 0 or -1 when nothing is hit. Equal to testing every triangle in turn.
+    float TestIntersection(const cMath::vector4* positions, const float* origin,
+                           const float* direction, bool flag) const;
+    // Releases the children and the triangle pointers.
+    void Clear();
+};
+
+// Minimum triangles a subtree needs to keep its children.
+constexpr unsigned kQuadTreeCollapseBelow = 100;
+
+// Ray/triangle test (no back-face culling): the hit parameter t along the direction,
+// whatever its sign, or -1 when the ray is parallel to the plane or misses the triangle.
+float intersect_triangle(const float* origin, const float* direction, const float* corner0,
+                         const float* corner1, const float* corner2);
+float DOT(const float* a, const float* b);
+void SUB(float* result, const float* a, const float* b);
+void CROSS(float* result, const float* a, const float* b);
+
+// Shape of a tree, for the inspector and the benchmark.
+unsigned CountTreeNodes(const OuadTree& node);
+unsigned TreeDepth(const OuadTree& node);   // 1 for a lone root
