@@ -69,16 +69,20 @@ bool RayMayHitBox(const float* o, const float* d, const cMath::vector4& lo, cons
     return true;
 }
 
-// Distance from `near` to where the ray meets the image's base square, or -1.
-float ImageHit(const float* near_point, float* d) {
-    const float s = -near_point[1] / d[1];
-    const float hx = near_point[0] + d[0] * s;
-    const float hz = near_point[2] + d[2] * s;
+// Ray parameter where the ray meets the image's base square (y = 0, x and z in
+// [-1, 1], edges included), or -1 when it misses; NaN always misses.
+float ImageHit(const float* o, const float* d) {
+    const float s = -o[1] / d[1];
+    const float hx = o[0] + d[0] * s;
+    const float hz = o[2] + d[2] * s;
     if (!(hx >= -1.0f && hx <= 1.0f && hz >= -1.0f && hz <= 1.0f)) return -1.0f;
-    d[0] *= s;
-    d[1] *= s;
-    d[2] *= s;
-    return std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+    return s;
+}
+
+// Depth in front of the eye of the object-space point o + t * d under modelview m.
+float ViewDepth(const cMath::Matrix4x4& m, const float* o, const float* d, float t) {
+    const float p[3] = {o[0] + d[0] * t, o[1] + d[1] * t, o[2] + d[2] * t};
+    return -(m.m[2] * p[0] + m.m[6] * p[1] + m.m[10] * p[2] + m.m[14]);
 }
 
 }  // namespace
@@ -124,17 +128,22 @@ int project::SelectOBJ(cMath::Matrix4x4* modelview, cMath::Matrix4x4* projection
         cMath::glhUnProjectf(cursor[0], cursor[1], 5.0f, m.m, projection->m, far_point);
         float d[3] = {far_point[0] - near_point[0], far_point[1] - near_point[1], far_point[2] - near_point[2]};
 
-        float h = -1.0f;
+        // The ray runs from the far plane toward the eye; a hit counts by its depth in
+        // front of the eye, so the object nearest to the viewer is the one under the cursor.
+        float t = -1.0f;
         if (o.type == 1) {
             if (loader != nullptr && RayMayHitBox(near_point, d, lo, hi)) {
-                h = loader->IntersectLine(o.model, near_point, d, false);
+                t = loader->IntersectLine(o.model, near_point, d, false);
             }
         } else {
-            h = ImageHit(near_point, d);
+            t = ImageHit(near_point, d);
         }
-        if (h > 0.0f && (found == -1 || h < best)) {
-            found = int(i);
-            best = h;
+        if (t > 0.0f) {
+            const float depth = ViewDepth(m, near_point, d, t);
+            if (depth > 0.0f && (found == -1 || depth < best)) {
+                found = int(i);
+                best = depth;
+            }
         }
         objects[i] = o;
     }

@@ -33,8 +33,7 @@ void PlaceAxis(float extent, float size, float corner, float anchor, float* move
 ProjectRecord RecordOf(const project::pObject& o) {
     ProjectRecord rec;
     rec.type = o.type;
-    rec.path = (o.type == 1 && o.model != nullptr && o.model->name != nullptr) ? std::string(o.model->name)
-                                                                               : o.name;
+    rec.path = (o.type == 1 && o.model != nullptr) ? o.model->name : o.name;
     rec.position = o.position;
     rec.size = o.size;
     rec.move = o.move;
@@ -50,7 +49,7 @@ ProjectRecord RecordOf(const project::pObject& o) {
 bool IsValidObjectIndex(int i, size_t count) { return size_t(uint32_t(i)) < count; }
 
 bool IsUsableModel(const project::pObject& o) {
-    return o.type == 1 && o.model != nullptr && o.model->readable && o.model->bbox != nullptr;
+    return o.type == 1 && o.model != nullptr && o.model->readable;
 }
 
 bool ReferenceBox(const project::pObject& o, cMath::vector4* lo, cMath::vector4* hi) {
