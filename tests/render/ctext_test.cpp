@@ -282,7 +282,7 @@ TEST_F(CtextTest, RendersSampleWithTheEditorAssets) {
     text.DrawTextGL(40, 200, 20, 16, "File", 0, 0, 0, 6);
     text.DrawTextGL(140, 200, 20, 16, "Edit", 0, 0, 0, 6);
     glDisable(GL_BLEND);
-    const std::string png = morva_test::SaveFramebuffer("ctext_sample");
+    const std::string png = morva_test::SaveFramebuffer("ctext_sample.png");
     EXPECT_FALSE(png.empty());
     const Pixels p = morva_test::ReadPixels(40, 736 - 96, 400, 16);
     int dark = 0;

@@ -51,7 +51,7 @@ TEST_F(ScreenQuadTest, FullBoxCoversTheWholeViewportWithTheFirstTextureRowOnTop)
     EXPECT_EQ(ColourAt(p, 1023, 767), GridCellColour(1, 0));
     EXPECT_EQ(ColourAt(p, 0, 0), GridCellColour(0, 1));
     EXPECT_EQ(ColourAt(p, 1023, 0), GridCellColour(1, 1));
-    morva_test::SaveFramebuffer("screen_full_box");
+    morva_test::SaveFramebuffer("screen_full_box.png");
 }
 
 TEST_F(ScreenQuadTest, BoxCoversExactlyItsPixelRectangle) {
