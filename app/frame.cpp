@@ -95,6 +95,8 @@ void DrawScenePass(const ShellState& s) {
     glMultMatrixf(TranslationMatrix(s.camera.camX, s.camera.camY, s.camera.camZ).m);
     if (s.machine) mgrObj->Render(s.machine);
     mgrProject->Render();
+    // A machine model that failed to load has no list to switch the program off again.
+    mgrShader->DisableShader();
 }
 
 void DrawShadowPass(const ShellState& s) {

@@ -1,0 +1,79 @@
+// The scripted runner's language: words and quotes, variables, verbs and argument counts,
+// key names, and the PNG writer.
+#include "app/replay.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "tests/support/gl_test.h"
+
+namespace {
+
+TEST(ReplayScript, QuotesGroupWordsAndCommentsAreSkipped) {
+    std::vector<ReplayCommand> cmds;
+    std::string error;
+    ASSERT_TRUE(ParseReplayScript("# start\n\n  move 12 40\nexpect-log info \"Open 3D object OK\"\n"
+                                  "dialog \"/tmp/with space/a.obj\"\n",
+                                  &cmds, &error))
+        << error;
+    ASSERT_EQ(cmds.size(), 3u);
+    EXPECT_EQ(cmds[0].line, 3);
+    EXPECT_EQ(cmds[0].verb, "move");
+    EXPECT_EQ(cmds[0].args, (std::vector<std::string>{"12", "40"}));
+    EXPECT_EQ(cmds[1].args, (std::vector<std::string>{"info", "Open 3D object OK"}));
+    EXPECT_EQ(cmds[2].args[0], "/tmp/with space/a.obj");
+}
+
+TEST(ReplayScript, RejectsUnknownVerbsAndWrongCountsWithTheLineNumber) {
+    std::vector<ReplayCommand> cmds;
+    std::string error;
+    EXPECT_FALSE(ParseReplayScript("frames 2\njump 3\n", &cmds, &error));
+    EXPECT_EQ(error.rfind("2:", 0), 0u) << error;
+    EXPECT_NE(error.find("jump"), std::string::npos);
+    EXPECT_FALSE(ParseReplayScript("move 1\n", &cmds, &error));
+    EXPECT_EQ(error.rfind("1:", 0), 0u) << error;
+    EXPECT_FALSE(ParseReplayScript("expect-log info \"unterminated\n", &cmds, &error));
+    EXPECT_NE(error.find("quote"), std::string::npos);
+}
+
+TEST(ReplayScript, ExpandsEnvironmentVariables) {
+    setenv("MORVA_REPLAY_TEST_DIR", "/data/e2e", 1);
+    std::string out, error;
+    ASSERT_TRUE(ExpandScriptVariables("dialog ${MORVA_REPLAY_TEST_DIR}/cube.obj", &out, &error));
+    EXPECT_EQ(out, "dialog /data/e2e/cube.obj");
+    unsetenv("MORVA_REPLAY_TEST_UNSET");
+    EXPECT_FALSE(ExpandScriptVariables("shot ${MORVA_REPLAY_TEST_UNSET}/a.png", &out, &error));
+    EXPECT_NE(error.find("MORVA_REPLAY_TEST_UNSET"), std::string::npos);
+}
+
+TEST(ReplayScript, NamesKeysAndButtonsByTheirVirtualKeyCodes) {
+    EXPECT_EQ(ReplayKeyCode("left"), 1);
+    EXPECT_EQ(ReplayKeyCode("right"), 2);
+    EXPECT_EQ(ReplayKeyCode("middle"), 4);
+    EXPECT_EQ(ReplayKeyCode("w"), 0x57);
+    EXPECT_EQ(ReplayKeyCode("D"), 0x44);
+    EXPECT_EQ(ReplayKeyCode("Delete"), 0x2E);
+    EXPECT_EQ(ReplayKeyCode("46"), 46);
+    EXPECT_EQ(ReplayKeyCode("shift"), -1);
+    EXPECT_EQ(ReplayKeyCode("999"), -1);
+}
+
+TEST(ReplayShot, WritesAnOpaquePngAndRefusesBadImages) {
+    morva::ClientImage img;
+    img.width = 4;
+    img.height = 2;
+    img.rgba.assign(4 * 2 * 4, 0);
+    const std::string dir = morva_test::MakeTempDir();
+    ASSERT_TRUE(WriteClientPng(dir + "/a.png", img));
+    std::ifstream in(dir + "/a.png", std::ios::binary);
+    char sig[8] = {};
+    in.read(sig, 8);
+    EXPECT_EQ(std::string(sig + 1, 3), "PNG");
+    img.rgba.resize(3);
+    EXPECT_FALSE(WriteClientPng(dir + "/b.png", img));
+    EXPECT_FALSE(WriteClientPng(dir + "/no-such-dir/c.png", morva::ClientImage()));
+}
+
+}  // namespace

@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# Smoke test of the real window: starts the editor under Xvfb with a small window manager,
+# waits for the "Morva" window, checks in screenshots that the sky, the machine and the
+# menu bar are drawn and that a click on "File" opens its menu, then asks the window to
+# close through the window manager and expects exit code 0 within a few seconds.
+# usage: xvfb_smoke.sh MORVA_BINARY ASSETS_DIR OUTPUT_DIR
+set -euo pipefail
+
+morva=$1
+assets=$2
+out=${3:-$(mktemp -d)}
+mkdir -p "$out"
+
+for tool in Xvfb xdotool import convert openbox; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "xvfb_smoke: $tool is missing (scripts/install-deps.sh installs it)" >&2
+    exit 1
+  fi
+done
+
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+}
+trap cleanup EXIT
+
+fail() {
+  echo "xvfb_smoke: $*" >&2
+  exit 1
+}
+
+# A free display: Xvfb picks the number and writes it to a file.
+: >"$out/display"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$out/display" 2>"$out/xvfb.log" &
+pids+=($!)
+for _ in $(seq 1 40); do
+  [ -s "$out/display" ] && break
+  sleep 0.25
+done
+display=$(head -n1 "$out/display")
+[ -n "$display" ] || fail "Xvfb did not start: $(cat "$out/xvfb.log")"
+export DISPLAY=":$display"
+
+openbox --sm-disable >"$out/openbox.log" 2>&1 &
+pids+=($!)
+sleep 1
+
+(cd "$assets" && exec "$morva") >"$out/morva.log" 2>&1 &
+morva_pid=$!
+pids+=("$morva_pid")
+
+# Wait for the window and for the start-up loads to finish drawing real frames.
+wid=""
+for _ in $(seq 1 120); do
+  wid=$(xdotool search --name '^Morva$' 2>/dev/null | head -n1 || true)
+  [ -n "$wid" ] && break
+  kill -0 "$morva_pid" 2>/dev/null || fail "the editor ended before its window appeared: $(cat "$out/morva.log")"
+  sleep 0.5
+done
+[ -n "$wid" ] || fail "no window titled Morva"
+sleep 6
+
+read -r width height < <(xdotool getwindowgeometry --shell "$wid" | awk -F= '/WIDTH|HEIGHT/{print $2}' | xargs)
+[ "$width" = 1016 ] && [ "$height" = 736 ] || fail "client area is ${width}x${height}, expected 1016x736"
+
+import -window "$wid" "$out/start.png"
+
+# Mean colour of a region as "r g b" in 0..255.
+mean() {  # mean FILE W H X Y
+  convert "$1" -crop "$2x$3+$4+$5" +repage -format '%[fx:int(255*mean.r)] %[fx:int(255*mean.g)] %[fx:int(255*mean.b)]' info:
+}
+# Standard deviation of a region's grey levels in 0..255 (text or texture gives > 0).
+spread() {  # spread FILE W H X Y
+  convert "$1" -crop "$2x$3+$4+$5" +repage -colorspace gray -format '%[fx:int(255*standard_deviation)]' info:
+}
+
+read -r r g b < <(mean "$out/start.png" 1016 80 0 24)
+[ "$b" -gt "$r" ] || fail "no sky at the top of the view (mean $r $g $b)"
+machine=$(spread "$out/start.png" 400 200 308 420)
+[ "$machine" -gt 10 ] || fail "nothing drawn where the machine stands (spread $machine)"
+menu=$(spread "$out/start.png" 230 16 0 0)
+[ "$menu" -gt 10 ] || fail "no menu bar (spread $menu)"
+
+# Click "File": press, hold briefly, release.
+xdotool mousemove --window "$wid" 14 8
+sleep 0.3
+xdotool mousedown 1
+sleep 0.3
+xdotool mouseup 1
+sleep 2
+import -window "$wid" "$out/file-menu.png"
+changed=$(compare -metric AE -fuzz 10% \
+  <(convert "$out/start.png" -crop 200x90+0+18 +repage png:-) \
+  <(convert "$out/file-menu.png" -crop 200x90+0+18 +repage png:-) null: 2>&1 || true)
+[ "${changed%%.*}" -gt 1000 ] 2>/dev/null || fail "the File menu did not open (changed pixels: $changed)"
+
+# Ask politely: the window manager's close (Alt+F4) sends WM_DELETE_WINDOW.
+xdotool windowactivate --sync "$wid" 2>/dev/null || true
+xdotool key --window "$wid" --clearmodifiers alt+F4
+for _ in $(seq 1 20); do
+  kill -0 "$morva_pid" 2>/dev/null || break
+  sleep 0.5
+done
+if kill -0 "$morva_pid" 2>/dev/null; then
+  fail "the editor did not end within 10 s of the close request"
+fi
+status=0
+wait "$morva_pid" || status=$?
+[ "$status" = 0 ] || fail "the editor ended with exit code $status"
+echo "xvfb_smoke: window, sky, machine, menu bar, File menu and close all fine"
