@@ -123,6 +123,14 @@ void SetContextHints() {
     glfwWindowHint(GLFW_DOUBLEBUFFER, GLFW_TRUE);
     glfwWindowHint(GLFW_RESIZABLE, GLFW_FALSE);
     glfwWindowHint(GLFW_SCALE_TO_MONITOR, GLFW_FALSE);
+    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);  // shown once placed
+}
+
+// Puts the outer frame (title bar included) at the top-left corner of the screen.
+void PlaceAtScreenOrigin(GLFWwindow* handle) {
+    int frameLeft = 0, frameTop = 0, frameRight = 0, frameBottom = 0;
+    glfwGetWindowFrameSize(handle, &frameLeft, &frameTop, &frameRight, &frameBottom);
+    glfwSetWindowPos(handle, frameLeft, frameTop);
 }
 
 void InstallCallbacks(Window* window) {
@@ -153,7 +161,8 @@ Window* CreateMainWindow(const char* title, std::string* error) {
         glfwTerminate();
         return nullptr;
     }
-    glfwSetWindowPos(window->handle, 0, 0);
+    PlaceAtScreenOrigin(window->handle);
+    glfwShowWindow(window->handle);
     InstallCallbacks(window.get());
     glfwMakeContextCurrent(window->handle);
     // The swap is the only pacing of the busy main loop.
