@@ -1,0 +1,181 @@
+// Importing models and images through the real loader and texture manager, picking
+// models, and reopening a saved project with its files.
+#include "tests/project/scene_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+using project_test::SceneGLTest;
+
+using ImportTest = SceneGLTest;
+
+TEST_F(ImportTest, ModelIsFittedRoundedAndAnchored) {
+    ASSERT_TRUE(Import(Data("cube.obj")));
+    ASSERT_EQ(p->objects.size(), 1u);
+    const project::pObject& o = p->objects[0];
+    EXPECT_EQ(o.type, 1);
+    EXPECT_EQ(o.model->name, Data("cube.obj"));
+    // One unit high, the cube is shrunk by 1.25 to the work area's height of 0.8.
+    EXPECT_FLOAT_EQ(o.size.x, 0.8f);
+    EXPECT_FLOAT_EQ(o.size.y, 0.8f);
+    EXPECT_FLOAT_EQ(o.size.z, 0.8f);
+    // Box corner (-0.5, -0.5, 0.5) scaled by 0.8 on the anchor point.
+    EXPECT_FLOAT_EQ(o.scale.x, 0.8f);
+    EXPECT_FLOAT_EQ(o.move.x, -0.9f);
+    EXPECT_FLOAT_EQ(o.move.y, 0.4201f);
+    EXPECT_FLOAT_EQ(o.move.z, 1.4f);
+    EXPECT_EQ(p->selected, -1);
+    EXPECT_EQ(p->hovered, -1);
+    EXPECT_TRUE(p->GetMissingFiles().empty());
+}
+
+TEST_F(ImportTest, ImportingTheSameModelTwiceGivesTwoModels) {
+    ASSERT_TRUE(Import(Data("cube.obj")));
+    ASSERT_TRUE(Import(Data("cube.obj")));
+    ASSERT_EQ(p->objects.size(), 2u);
+    EXPECT_NE(p->objects[0].model, p->objects[1].model);
+}
+
+TEST_F(ImportTest, UnreadableOrEmptyModelAddsNothing) {
+    EXPECT_FALSE(Import(Data("no-such-model.obj")));
+    EXPECT_FALSE(Import(Data("no-geometry.obj")));
+    EXPECT_FALSE(Import(temp_dir));  // a folder
+    EXPECT_TRUE(p->objects.empty());
+}
+
+TEST_F(ImportTest, FlatModelGetsOneMillimetreAndAUsableTransform) {
+    ASSERT_TRUE(Import(Data("flat-square.obj")));
+    const project::pObject& o = p->objects[0];
+    EXPECT_FLOAT_EQ(o.size.x, 0.8f);
+    EXPECT_EQ(o.size.y, 0.02f);
+    EXPECT_FLOAT_EQ(o.size.z, 0.6f);
+    EXPECT_EQ(o.scale.y, 1.0f);
+    EXPECT_FLOAT_EQ(o.move.y, 0.0201f);
+    for (float v : {o.move.x, o.move.y, o.move.z, o.scale.x, o.scale.y, o.scale.z}) EXPECT_TRUE(std::isfinite(v));
+}
+
+TEST_F(ImportTest, ImageBecomesASquareOfOneUnitSharingItsTexture) {
+    const std::string path = WriteImage("grey.png", 8, 8, [](int, int, uint8_t* px) {
+        px[0] = px[1] = px[2] = 128;
+        px[3] = 255;
+    });
+    ASSERT_TRUE(ImportPicture(path));
+    ASSERT_TRUE(ImportPicture(path));
+    ASSERT_EQ(p->objects.size(), 2u);
+    const project::pObject& o = p->objects[0];
+    EXPECT_EQ(o.type, 0);
+    EXPECT_EQ(o.name, path);
+    EXPECT_GT(o.texture, 0);
+    EXPECT_EQ(p->objects[1].texture, o.texture);
+    EXPECT_FLOAT_EQ(o.size.y, 0.02f);
+    EXPECT_FLOAT_EQ(o.size.w, 1.0f);
+    EXPECT_FLOAT_EQ(o.move.x, -0.8f);
+    EXPECT_FLOAT_EQ(o.scale.y, 0.2f);
+}
+
+TEST_F(ImportTest, UndecodableImageAddsNothing) {
+    EXPECT_FALSE(ImportPicture(Data("no-such-image.png")));
+    EXPECT_FALSE(ImportPicture(Data("cube.obj")));
+    EXPECT_TRUE(p->objects.empty());
+}
+
+TEST_F(ImportTest, ReopenedProjectReloadsItsFilesAndReportsMissingOnes) {
+    const std::string image = WriteImage("reopen.png", 4, 4, [](int x, int, uint8_t* px) {
+        px[0] = px[1] = px[2] = uint8_t(x * 60);
+        px[3] = 255;
+    });
+    ASSERT_TRUE(Import(Data("cube.obj")));
+    ASSERT_TRUE(ImportPicture(image));
+    p->objects[0].position = cMath::vector4(0.5f, 0.1f, 0.2f, 0);
+    p->objects[0].size = cMath::vector4(0.5f, 0.5f, 0.5f, 0);
+    const std::string file = temp_dir + "/reopen.PRJ";
+    ASSERT_TRUE(p->SaveData(const_cast<char*>(file.c_str())));
+
+    ASSERT_TRUE(p->OpenData(const_cast<char*>(file.c_str())));
+    ASSERT_EQ(p->objects.size(), 2u);
+    EXPECT_TRUE(IsUsableModel(p->objects[0]));
+    EXPECT_EQ(p->objects[0].model->name, Data("cube.obj"));
+    EXPECT_FLOAT_EQ(p->objects[0].size.x, 0.5f);  // the saved size, not a new fit
+    EXPECT_FLOAT_EQ(p->objects[0].position.x, 0.5f);
+    EXPECT_GT(p->objects[1].texture, 0);
+    EXPECT_TRUE(p->GetMissingFiles().empty());
+
+    // With the image gone, opening still succeeds and names the record.
+    ASSERT_EQ(std::remove(image.c_str()), 0);
+    textures->Free();
+    ASSERT_TRUE(p->OpenData(const_cast<char*>(file.c_str())));
+    EXPECT_EQ(p->GetMissingFiles(), std::vector<int>{1});
+    EXPECT_EQ(p->objects[1].name, image);
+}
+
+// ---- picking models ----
+
+struct ModelPicking : SceneGLTest {
+    project_test::Camera camera = project_test::CameraAbove(-0.9f, 0.0f, 1.4f, 3.0f);
+    cMath::Matrix4x4 V;
+    cMath::Matrix4x4 P = project_test::Projection();
+    void SetUp() override {
+        SceneGLTest::SetUp();
+        camera.pitch = 70;
+        camera.yaw = -20;
+        V = project_test::View(camera);
+    }
+    int PickAt(float x, float y, float z, bool commit = false) {
+        float cursor[2];
+        EXPECT_TRUE(project_test::CursorOver(V, P, x, y, z, cursor)) << "point off screen";
+        return p->SelectOBJ(&V, &P, cursor, commit);
+    }
+};
+
+TEST_F(ModelPicking, ModelIsFoundWhereItIsDrawn) {
+    ASSERT_TRUE(Import(Data("cube.obj")));  // spans x -1.3 .. -0.5, y 0.02 .. 0.82, z 1.0 .. 1.8
+    EXPECT_EQ(PickAt(-0.9f, 0.8201f, 1.4f, true), 0);  // top face centre
+    EXPECT_EQ(p->selected, 0);
+    EXPECT_EQ(PickAt(-0.52f, 0.8201f, 1.02f), 0);  // near a corner
+    EXPECT_EQ(PickAt(0.3f, 0.0f, 1.4f), -1);        // on the bed beside it
+    EXPECT_EQ(p->hovered, -1);
+}
+
+TEST_F(ModelPicking, MovedAndResizedModelIsFoundInItsNewPlace) {
+    ASSERT_TRUE(Import(Data("cube.obj")));
+    cMath::vector4 pos(1.5f, 0, 1.0f, 0), size(0.4f, 0.2f, 0.4f, 0);
+    p->PositionOBJ(0, &pos);
+    p->SizeOBJ(0, &size);
+    // Now x 0.2 .. 0.6, y 0.02 .. 0.22, z 0.4 .. 0.8
+    EXPECT_EQ(PickAt(0.4f, 0.2201f, 0.6f), 0);
+    EXPECT_EQ(PickAt(-0.9f, 0.8201f, 1.4f), -1);  // the old place is empty
+}
+
+TEST_F(ModelPicking, RotatedModelIsFoundInItsRotatedPlace) {
+    ASSERT_TRUE(Import(Data("cube.obj")));
+    // Rotated 45 degrees about y around its own centre, the cube's corner reaches
+    // 0.566 from the centre along x, beyond the unrotated face at 0.4.
+    p->objects[0].rotate = cMath::vector4(0, 45, 0, 0);
+    EXPECT_EQ(PickAt(-0.9f + 0.5f, 0.8201f, 1.4f), 0);
+    EXPECT_EQ(PickAt(-0.9f + 0.37f, 0.8201f, 1.4f - 0.37f), -1);  // unrotated corner, now empty
+}
+
+TEST_F(ModelPicking, ImageLyingOnAModelWinsOverTheModelBelow) {
+    ASSERT_TRUE(Import(Data("cube.obj")));
+    const std::string image = WriteImage("lid.png", 4, 4, [](int, int, uint8_t* px) {
+        px[0] = 200, px[1] = 200, px[2] = 200, px[3] = 255;
+    });
+    ASSERT_TRUE(ImportPicture(image));
+    p->objects[1].position = cMath::vector4(0, 1.1f, 0, 0);  // above the cube's top
+    EXPECT_EQ(PickAt(-0.9f, 1.12f, 1.4f), 1);
+    std::swap(p->objects[0], p->objects[1]);
+    EXPECT_EQ(PickAt(-0.9f, 1.12f, 1.4f), 0);
+}
+
+TEST_F(ModelPicking, UnreadableModelRecordIsNeverPicked) {
+    ASSERT_TRUE(Import(Data("cube.obj")));
+    p->objects.push_back(p->objects[0]);
+    p->objects[0].model = loader->LoadObj(Data("missing.obj").c_str(), DrawLoading2);
+    EXPECT_EQ(PickAt(-0.9f, 0.8201f, 1.4f), 1);
+    EXPECT_EQ(p->GetMissingFiles(), std::vector<int>{0});
+}
+
+}  // namespace
