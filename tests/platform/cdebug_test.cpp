@@ -21,14 +21,8 @@ namespace {
 
 using morva::ClientImage;
 
-struct Rgb {
-    int r, g, b;
-};
-
-Rgb At(const ClientImage& image, int x, int y) {
-    const uint8_t* p = &image.rgba[(size_t(y) * image.width + x) * 4];
-    return {p[0], p[1], p[2]};
-}
+using Rgb = morva_test::ClientRgb;
+const auto At = morva_test::ClientPixel;
 
 bool Near(Rgb c, int r, int g, int b) {
     return std::abs(c.r - r) <= 2 && std::abs(c.g - g) <= 2 && std::abs(c.b - b) <= 2;

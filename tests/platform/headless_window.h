@@ -6,9 +6,21 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace morva_test {
+
+struct ClientRgb {
+    int r, g, b;
+};
+
+// A pixel of the client image; rows run from the top, so y is the interface y.
+inline ClientRgb ClientPixel(const morva::ClientImage& image, int x, int y) {
+    const uint8_t* p = &image.rgba[(std::size_t(y) * std::size_t(image.width) + std::size_t(x)) * 4];
+    return {p[0], p[1], p[2]};
+}
 
 class HeadlessWindowTest : public ::testing::Test {
 protected:

@@ -13,15 +13,8 @@ namespace {
 
 using morva::ClientImage;
 
-struct Rgb {
-    uint8_t r, g, b;
-};
-
-// Client image pixel; rows run from the top, so y is the interface y.
-Rgb At(const ClientImage& image, int x, int y) {
-    const uint8_t* p = &image.rgba[(size_t(y) * image.width + x) * 4];
-    return {p[0], p[1], p[2]};
-}
+using Rgb = morva_test::ClientRgb;
+const auto At = morva_test::ClientPixel;
 
 bool IsRed(Rgb c) { return c.r == 255 && c.g == 0 && c.b == 0; }
 

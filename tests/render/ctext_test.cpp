@@ -13,16 +13,11 @@
 
 namespace {
 
+using morva_test::ColourAt;
 using morva_test::GridCellColour;
+using morva_test::IsBlack;
 using morva_test::Pixels;
 using morva_test::Rgb;
-
-Rgb ColourAt(const Pixels& p, int x, int y) {
-    const uint8_t* c = p.at(x, y);
-    return {c[0], c[1], c[2]};
-}
-
-bool IsBlack(const Pixels& p, int x, int y) { return ColourAt(p, x, y) == Rgb{0, 0, 0}; }
 
 // Glyph cell of a byte in the 16 x 16 font grid.
 Rgb GlyphColour(unsigned char c) { return GridCellColour(c % 16, (c / 16 + 14) % 16); }

@@ -1,8 +1,10 @@
-// Test textures for the screen-quad and text tests: a grid with one texel per cell, each cell
-// a colour of its own, so a pixel read back tells which cell was sampled. Nearest sampling
-// for magnification keeps cells crisp; a full mipmap chain keeps the texture complete under
-// the mipmapped minification filter the text renderer sets.
+// Test textures and pixel helpers for the screen-quad and text tests: a grid with one texel
+// per cell, each cell a colour of its own, so a pixel read back tells which cell was sampled.
+// Nearest sampling for magnification keeps cells crisp; a full mipmap chain keeps the texture
+// complete under the mipmapped minification filter the text renderer sets.
 #pragma once
+
+#include "tests/support/gl_test.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -17,6 +19,14 @@ struct Rgb {
     uint8_t r, g, b;
     bool operator==(const Rgb& o) const { return r == o.r && g == o.g && b == o.b; }
 };
+
+// The colour of a read-back pixel (x to the right, y upwards).
+inline Rgb ColourAt(const Pixels& p, int x, int y) {
+    const uint8_t* c = p.at(x, y);
+    return {c[0], c[1], c[2]};
+}
+
+inline bool IsBlack(const Pixels& p, int x, int y) { return ColourAt(p, x, y) == Rgb{0, 0, 0}; }
 
 // The colour of grid cell (column, row); distinct for grids of up to 16 x 16 cells.
 inline Rgb GridCellColour(int column, int row) {

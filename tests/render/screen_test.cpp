@@ -8,16 +8,11 @@
 
 namespace {
 
+using morva_test::ColourAt;
 using morva_test::GridCellColour;
+using morva_test::IsBlack;
 using morva_test::Pixels;
 using morva_test::Rgb;
-
-Rgb ColourAt(const Pixels& p, int x, int y) {
-    const uint8_t* c = p.at(x, y);
-    return {c[0], c[1], c[2]};
-}
-
-bool IsBlack(const Pixels& p, int x, int y) { return ColourAt(p, x, y) == Rgb{0, 0, 0}; }
 
 float DepthAt(int x, int y) {
     float depth = -1.0f;
