@@ -4,6 +4,9 @@
 #include <EGL/eglext.h>
 #include <GL/gl.h>
 
+#include <dlfcn.h>
+#include <link.h>
+
 #include <cstring>
 
 namespace morva {
@@ -37,7 +40,24 @@ EGLDisplay OpenSurfacelessDisplay(std::string& error) {
     return dpy;
 }
 
+// The GL driver loads modules at run time and unloads them at exit before leak checking
+// runs; keeping them mapped lets leak reports inside the driver name their module.
+int PinModule(struct dl_phdr_info* info, size_t, void*) {
+    const char* name = info->dlpi_name;
+    if (!name || !*name) return 0;
+    static const char* const kDriverParts[] = {"dri", "mesa", "EGL", "GLX", "glapi", "LLVM", "GL.so"};
+    for (const char* part : kDriverParts) {
+        if (std::strstr(name, part)) {
+            dlopen(name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+            break;
+        }
+    }
+    return 0;
+}
+
 }  // namespace
+
+void PinGLDriverModules() { dl_iterate_phdr(PinModule, nullptr); }
 
 bool CreateOffscreenGL(OffscreenGL& gl, int width, int height) {
     gl = OffscreenGL{};
@@ -90,6 +110,7 @@ bool CreateOffscreenGL(OffscreenGL& gl, int width, int height) {
         DestroyOffscreenGL(gl);
         return false;
     }
+    PinGLDriverModules();
     gl.width = width;
     gl.height = height;
     glViewport(0, 0, width, height);

@@ -27,4 +27,8 @@ void DestroyOffscreenGL(OffscreenGL& gl);
 // Finishes all drawing (the pbuffer has no front buffer to swap to).
 void FinishOffscreenGL(const OffscreenGL& gl);
 
+// Keeps the GL driver's run-time loaded modules mapped until the process ends, so that
+// leak reports from inside the driver can be attributed (and suppressed) by module.
+void PinGLDriverModules();
+
 }  // namespace morva
