@@ -33,13 +33,6 @@ protected:
     }
 };
 
-TEST_F(CinputTest, StartsWithNoClicksAndNoReleases) {
-    Cinput input(window);
-    EXPECT_EQ(input.wnd, window);
-    EXPECT_FALSE(input.clickLeft || input.clickMiddle || input.clickRight);
-    EXPECT_FALSE(input.releasedLeft || input.releasedMiddle || input.releasedRight);
-}
-
 TEST_F(CinputTest, ClickIsReportedOnlyInTheUpdateThatFindsTheButtonNewlyDown) {
     const std::vector<bool> expected = {false, true, false, false, true};
     for (int button : {kVkLeftButton, kVkMiddleButton, kVkRightButton}) {

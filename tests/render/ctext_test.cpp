@@ -47,15 +47,6 @@ protected:
     GLuint white = 0;
 };
 
-TEST_F(CtextTest, StartsWithHalfTransparentWhiteBackgroundSwitchedOff) {
-    Ctext text(3, 4);
-    EXPECT_EQ(text.font_texture, 3);
-    EXPECT_EQ(text.back_texture, 4);
-    EXPECT_FLOAT_EQ(text.back_color[0], 1.0f);
-    EXPECT_FLOAT_EQ(text.back_color[3], 0.5f);
-    EXPECT_FALSE(text.draw_background);
-}
-
 TEST_F(CtextTest, AdvancesFollowTheProportionalTables) {
     Ctext text{int(font), int(back)};
     EXPECT_EQ(text.DrawTextGL(0, 0, 20, 16, "Info", 1, 1, 1, 0), 31);  // 5 + 10 + 6.67 + 10
