@@ -102,6 +102,11 @@ protected:
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
         glFrontFace(GL_CW);
         glColor4f(1, 1, 1, 1);
+        // The frame's light straight above the machine.
+        const float light[3] = {0, 1000, 0};
+        shaders->UseShader(loader->shader);
+        shaders->SetUniformf(loader->shader, "ligth", light, 3);
+        shaders->DisableShader();
     }
 
     // Counts into the stencil buffer, without colour or depth, every fragment drawn by `draw`.
