@@ -20,16 +20,31 @@ varying vec3 eye_position;
 varying vec3 eye_normal;
 varying vec3 eye_light;
 
-// Share of the key light and of the two soft fills; together they keep the sides that
-// face away from the overhead light readable.
-const float key_light = 0.70;
-const float sky_fill = 0.22;
+// Shares of the key light (wrapped a little past the terminator), of a sky fill that fades
+// towards the underside, of a fill from the viewer and of a constant base; together they keep
+// the sides and the underside of a model lit from straight above readable.
+const float key_light = 0.62;
+const float key_wrap = 0.25;
+const float sky_fill = 0.25;
 const float view_fill = 0.18;
+const float base_light = 0.10;
 const float ambient_share = 0.12;
+
+// Keyed texels keep their key colour with alpha 0; filtering mixes it into their neighbours.
+const vec3 key_colour = vec3(255.0, 174.0, 201.0) / 255.0;
+const float least_coverage = 0.4;
 
 bool HasMap(int unit)
 {
     return units[unit] > 0;
+}
+
+// The map colour at a texel that filtering partly mixed with keyed texels.
+vec3 WithoutKeyColour(vec4 texel)
+{
+    if (texel.a >= 1.0)
+        return texel.rgb;
+    return clamp((texel.rgb - (1.0 - texel.a) * key_colour) / texel.a, 0.0, 1.0);
 }
 
 float Luminance(vec3 c)
@@ -75,9 +90,9 @@ void main()
     if (HasMap(3)) {
         vec4 texel = texture2D(TextureDiffuse, uv);
         // Colour-keyed texels are holes in the surface.
-        if (texel.a < 0.5)
+        if (texel.a < least_coverage)
             discard;
-        kd = (dot(kd, vec3(1.0)) > 0.0 ? kd : vec3(1.0)) * texel.rgb;
+        kd = (dot(kd, vec3(1.0)) > 0.0 ? kd : vec3(1.0)) * WithoutKeyColour(texel);
     }
     if (HasMap(0)) {
         vec4 texel = texture2D(TextureAlpha, uv);
@@ -103,9 +118,10 @@ void main()
 
     float facing = dot(n, l);
     float lambert = max(facing, 0.0);
+    float wrapped = max((facing + key_wrap) / (1.0 + key_wrap), 0.0);
     float sky = 0.5 + 0.5 * facing;
     float toward_viewer = max(dot(n, v), 0.0);
-    float lit = key_light * lambert + sky_fill * sky + view_fill * toward_viewer;
+    float lit = key_light * wrapped + sky_fill * sky + view_fill * toward_viewer + base_light;
 
     vec3 colour = kd * lit + ka * ambient_share + ke;
 

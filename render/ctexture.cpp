@@ -113,10 +113,15 @@ void ApplyColourKeys(unsigned char* rgba, long long pixel_count) {
     }
 }
 
-bool HasAnisotropicFiltering() {
+// Anisotropic filtering where the driver offers it. Mesa's software rasteriser (llvmpipe, as
+// of 22.x) blends neighbouring texels under anisotropy even when a texture is magnified or
+// drawn 1:1, which smears fonts and small images, so it is left off there.
+bool UseAnisotropicFiltering() {
     const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
-    return extensions && (std::strstr(extensions, "GL_EXT_texture_filter_anisotropic") ||
-                          std::strstr(extensions, "GL_ARB_texture_filter_anisotropic"));
+    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    const bool offered = extensions && (std::strstr(extensions, "GL_EXT_texture_filter_anisotropic") ||
+                                        std::strstr(extensions, "GL_ARB_texture_filter_anisotropic"));
+    return offered && !(renderer && std::strstr(renderer, "llvmpipe"));
 }
 
 void SetTextureParameters() {
@@ -125,7 +130,7 @@ void SetTextureParameters() {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-    if (HasAnisotropicFiltering()) {
+    if (UseAnisotropicFiltering()) {
         GLfloat largest = 1.0f;
         glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &largest);
         glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, largest);
