@@ -3,6 +3,7 @@
 #include "model/cloadobj.h"
 
 #include "model/file_bytes.h"
+#include "model/load_progress.h"
 #include "model/mtl_text.h"
 #include "model/obj_text.h"
 #include "model/text_numbers.h"
@@ -43,10 +44,7 @@ struct ProgressClock {
     uint32_t deadline;
 
     void Report(int phase, int steps, float value, float total) {
-        if (deadline + 50u < TickCount()) {
-            if (progress) progress(phase, steps, value, total);
-            deadline += 50u;
-        }
+        if (ProgressDue(deadline, TickCount()) && progress) progress(phase, steps, value, total);
     }
 };
 

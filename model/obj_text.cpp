@@ -37,9 +37,9 @@ inline float NextFloat(const char*& p, const char* le) {
     if (p < le && (IsDecimalDigit(*p) || *p == '-')) {
         float value = 0.0f;
         fast_float::from_chars_result r = fast_float::from_chars(p, le, value);
-        if (r.ec == std::errc()) {
+        if (r.ec == std::errc() || r.ptr > p) {
             p = r.ptr;
-            return std::isfinite(value) ? value : 0.0f;
+            return r.ec == std::errc() && std::isfinite(value) ? value : 0.0f;
         }
     }
     return ScanFloat(p, le);

@@ -34,8 +34,9 @@ inline float ReadNumberAt(const char*& p, const char* end) {
     float value = 0.0f;
     fast_float::from_chars_result r = fast_float::from_chars(first, end, value);
     if (r.ec != std::errc()) {
-        // Cannot happen for a valid start; step over the character so the scan goes on.
-        ++p;
+        // Out of range: the number was read whole; invalid cannot happen for a valid start,
+        // but stepping over one character keeps the scan going.
+        p = r.ptr > first ? r.ptr : p + 1;
         return 0.0f;
     }
     p = r.ptr;
