@@ -69,6 +69,28 @@ bool RayMayHitBox(const float* o, const float* d, const cMath::vector4& lo, cons
     return true;
 }
 
+// The object-space points under the cursor at two depths: the same as two calls of
+// cMath::glhUnProjectf, with the matrix product and inversion made once. A point whose
+// unprojection fails keeps its value.
+void UnprojectDepths(const float* cursor, float depth0, float depth1, float* modelview, float* projection,
+                     float* out0, float* out1) {
+    float a[16], inv[16];
+    cMath::MultiplyMatrices4by4OpenGL_FLOAT(a, projection, modelview);
+    if (!cMath::glhInvertMatrixf2(a, inv)) return;
+    const float depths[2] = {depth0, depth1};
+    float* outs[2] = {out0, out1};
+    for (int i = 0; i < 2; ++i) {
+        const float in[4] = {cursor[0], cursor[1], depths[i], 1.0f};
+        float o[4];
+        cMath::MultiplyMatrixByVector4by4OpenGL_FLOAT(o, inv, in);
+        if (o[3] == 0.0f) continue;
+        const float k = 1.0f / o[3];
+        outs[i][0] = o[0] * k;
+        outs[i][1] = o[1] * k;
+        outs[i][2] = o[2] * k;
+    }
+}
+
 // Ray parameter where the ray meets the image's base square (y = 0, x and z in
 // [-1, 1], edges included), or -1 when it misses; NaN always misses.
 float ImageHit(const float* o, const float* d) {
@@ -124,8 +146,7 @@ int project::SelectOBJ(cMath::Matrix4x4* modelview, cMath::Matrix4x4* projection
         Multiply(m.m, modelview->m, object.m);
         float near_point[3] = {0, 0, 0};
         float far_point[3] = {0, 0, 0};
-        cMath::glhUnProjectf(cursor[0], cursor[1], 1.0f, m.m, projection->m, near_point);
-        cMath::glhUnProjectf(cursor[0], cursor[1], 5.0f, m.m, projection->m, far_point);
+        UnprojectDepths(cursor, 1.0f, 5.0f, m.m, projection->m, near_point, far_point);
         float d[3] = {far_point[0] - near_point[0], far_point[1] - near_point[1], far_point[2] - near_point[2]};
 
         // The ray runs from the far plane toward the eye; a hit counts by its depth in
