@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -26,25 +27,19 @@ constexpr long long kMaxFileBytes = 256LL * 1024 * 1024;
 #define GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT 0x84FF
 #endif
 
-// Releases a buffer that the decoder allocated.
-struct StbFree {
-    void operator()(unsigned char* p) const { stbi_image_free(p); }
-};
-using DecodedPixels = std::unique_ptr<unsigned char, StbFree>;
-
-bool StartsWith(const std::string& bytes, const char* prefix, size_t length) {
+bool StartsWith(std::string_view bytes, const char* prefix, size_t length) {
     return bytes.size() >= length && std::memcmp(bytes.data(), prefix, length) == 0;
 }
 
-uint8_t ByteAt(const std::string& bytes, size_t i) {
+uint8_t ByteAt(std::string_view bytes, size_t i) {
     return i < bytes.size() ? static_cast<uint8_t>(bytes[i]) : 0;
 }
 
-int Uint16LE(const std::string& bytes, size_t i) { return ByteAt(bytes, i) | (ByteAt(bytes, i + 1) << 8); }
+int Uint16LE(std::string_view bytes, size_t i) { return ByteAt(bytes, i) | (ByteAt(bytes, i + 1) << 8); }
 
 // A Targa file has no signature; its 18-byte header must describe a colour-mapped, true-colour
 // or grey image with a plausible pixel depth, the same rule the decoder uses to recognise it.
-bool LooksLikeTga(const std::string& bytes) {
+bool LooksLikeTga(std::string_view bytes) {
     if (bytes.size() < 18) return false;
     const int colour_map = ByteAt(bytes, 1);
     const int image_type = ByteAt(bytes, 2);
@@ -64,7 +59,7 @@ bool LooksLikeTga(const std::string& bytes) {
 
 // Only JPEG, PNG, BMP, TGA, PSD and HDR are decoded. The signatures accepted here exclude
 // every other format the decoder knows (GIF, PNM, PIC), so none of their decoders can run.
-bool IsAcceptedFormat(const std::string& bytes) {
+bool IsAcceptedFormat(std::string_view bytes) {
     static const char kPng[] = {'\x89', 'P', 'N', 'G', '\r', '\n', '\x1a', '\n'};
     if (StartsWith(bytes, kPng, sizeof kPng)) return true;
     if (StartsWith(bytes, "\xff\xd8", 2)) return true;
@@ -90,7 +85,7 @@ bool ReadImageFile(const char* path, std::string& bytes) {
     return ok;
 }
 
-bool HasAcceptableSize(const std::string& bytes) {
+bool HasAcceptableSize(std::string_view bytes) {
     int w = 0, h = 0, channels = 0;
     const auto* data = reinterpret_cast<const stbi_uc*>(bytes.data());
     if (!stbi_info_from_memory(data, static_cast<int>(bytes.size()), &w, &h, &channels)) return false;
@@ -139,6 +134,20 @@ void SetTextureParameters() {
 
 }  // namespace
 
+void ImagePixelsFree::operator()(unsigned char* pixels) const { stbi_image_free(pixels); }
+
+ImagePixels DecodeImageBytes(const unsigned char* data, size_t size, int* width, int* height) {
+    if (data == nullptr || size == 0 || size > static_cast<size_t>(kMaxFileBytes)) return nullptr;
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    if (!IsAcceptedFormat(bytes) || !HasAcceptableSize(bytes)) return nullptr;
+    int w = 0, h = 0, channels = 0;
+    ImagePixels pixels(stbi_load_from_memory(data, static_cast<int>(size), &w, &h, &channels, 4));
+    if (!pixels) return nullptr;
+    *width = w;
+    *height = h;
+    return pixels;
+}
+
 Ctexture::Ctexture() = default;
 
 Ctexture::~Ctexture() { Free(); }
@@ -155,11 +164,13 @@ int Ctexture::Load(const char* path) {
     }
 
     std::string bytes;
-    if (!ReadImageFile(path, bytes) || !IsAcceptedFormat(bytes) || !HasAcceptableSize(bytes)) return -1;
-    int channels = 0;
-    DecodedPixels pixels(stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(bytes.data()),
-                                               static_cast<int>(bytes.size()), &width, &height, &channels, 4));
+    if (!ReadImageFile(path, bytes)) return -1;
+    int decoded_width = 0, decoded_height = 0;
+    ImagePixels pixels = DecodeImageBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
+                                          &decoded_width, &decoded_height);
     if (!pixels) return -1;
+    width = decoded_width;
+    height = decoded_height;
     bytes.clear();
     bytes.shrink_to_fit();
 

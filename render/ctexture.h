@@ -4,8 +4,21 @@
 // reports messages and never normalises paths (two spellings of one file are two entries).
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <vector>
+
+// Decoded 8-bit RGBA pixels, rows top to bottom, released through the decoder.
+struct ImagePixelsFree {
+    void operator()(unsigned char* pixels) const;
+};
+using ImagePixels = std::unique_ptr<unsigned char, ImagePixelsFree>;
+
+// The front door for image bytes, without GL: refuses anything but JPEG, PNG, BMP, TGA, PSD
+// and HDR (by signature), images wider or taller than 16384 pixels or over 64 M pixels and
+// inputs over 256 MiB, then decodes to RGBA. Null when refused or undecodable; `width` and
+// `height` are written only on success.
+ImagePixels DecodeImageBytes(const unsigned char* data, size_t size, int* width, int* height);
 
 class Ctexture {
 public:
