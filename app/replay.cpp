@@ -1,5 +1,6 @@
 #include "app/replay.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -33,9 +34,10 @@ const VerbSpec kVerbs[] = {
     {"dialog", 1, 1},        {"shot", 1, 1},           {"close", 0, 0},
     {"expect-log", 2, 2},    {"expect-log-count", 1, 1}, {"expect-objects", 1, 1},
     {"expect-selected", 1, 1}, {"expect-hovered", 1, 1}, {"expect-position", 4, 4},
-    {"expect-size", 4, 4},   {"expect-rotate", 4, 4},  {"expect-camera", 2, 2},
+    {"expect-size", 4, 4},   {"expect-rotate", 4, 4},  {"expect-camera", 2, 3},
     {"expect-menu", 1, 1},   {"expect-mode", 1, 1},    {"expect-dialog", 1, 1},
     {"expect-pixel", 5, 6},  {"expect-mean", 7, 8},    {"expect-change", 5, 6},
+    {"expect-varied", 5, 5}, {"print", 0, 0},
 };
 
 const VerbSpec* FindVerb(const std::string& verb) {
@@ -90,6 +92,28 @@ const char* KindName(Debug_type kind) {
 const char* const kMenuNames[4] = {"File", "Options", "Execute", "Edit"};
 const char* const kModeNames[3] = {"Move", "Rotate", "Size"};
 
+// Writes the state the assertions look at, to help write them.
+void PrintState(const ShellState& s, int line) {
+    const CameraState& c = s.camera;
+    std::printf("line %d: camera pitch %g yaw %g x %g y %g z %g zoom %g\n", line, c.camPitch, c.camYaw,
+                c.camX, c.camY, c.camZ, Zoom);
+    std::printf("line %d: menu %s mode %s, objects %zu, selected %d, hovered %d\n", line,
+                s.menu.menuOpen && s.menu.openMenu >= 0 && s.menu.openMenu < 4 ? kMenuNames[s.menu.openMenu]
+                                                                                : "none",
+                s.menu.editMode >= 0 && s.menu.editMode < 3 ? kModeNames[s.menu.editMode] : "?",
+                mgrProject->objects.size(), mgrProject->selected, mgrProject->hovered);
+    for (size_t i = 0; i < mgrProject->objects.size(); ++i) {
+        const project::pObject& o = mgrProject->objects[i];
+        std::printf("line %d: object %zu type %d position %g %g %g mm size %g %g %g mm rotate %g %g %g deg\n",
+                    line, i, o.type, o.position.x / 0.02f, o.position.y / 0.02f, o.position.z / 0.02f,
+                    o.size.x / 0.02f, o.size.y / 0.02f, o.size.z / 0.02f, o.rotate.x, o.rotate.y, o.rotate.z);
+    }
+    if (!mgrDebug->lines.empty()) {
+        std::printf("line %d: log %zu lines, newest %s \"%s\"\n", line, mgrDebug->lines.size(),
+                    KindName(mgrDebug->lines.back()->kind), mgrDebug->lines.back()->text.c_str());
+    }
+}
+
 // Executes one command; a failure fills `error` and returns false.
 class Runner {
 public:
@@ -130,6 +154,7 @@ private:
     bool ExpectPixel(const ReplayCommand& c);
     bool ExpectMean(const ReplayCommand& c);
     bool ExpectChange(const ReplayCommand& c);
+    bool ExpectVaried(const ReplayCommand& c);
     bool Region(const std::vector<std::string>& a, size_t first, int* x, int* y, int* w, int* h);
 
     ReplayRun& run_;
@@ -213,8 +238,9 @@ bool Runner::ExpectVector(const ReplayCommand& c, int which) {
 }
 
 bool Runner::ExpectCamera(const ReplayCommand& c) {
-    double want = 0;
+    double want = 0, tolerance = 1e-3;
     if (!Number(c.args[1], &want)) return false;
+    if (c.args.size() > 2 && !Number(c.args[2], &tolerance)) return false;
     const CameraState& cam = run_.shell->camera;
     const std::string& n = c.args[0];
     double got = 0;
@@ -225,7 +251,7 @@ bool Runner::ExpectCamera(const ReplayCommand& c) {
     else if (n == "z") got = cam.camZ;
     else if (n == "zoom") got = Zoom;
     else return Fail("expect-camera: unknown value '" + n + "' (pitch yaw x y z zoom)");
-    if (std::fabs(got - want) > 1e-3) {
+    if (std::fabs(got - want) > tolerance) {
         return Fail("expect-camera " + n + ": expected " + Fmt(want) + ", found " + Fmt(got));
     }
     return true;
@@ -299,6 +325,31 @@ bool Runner::ExpectChange(const ReplayCommand& c) {
     if (diff < min_diff) {
         return Fail("expect-change: the region changed by " + Fmt(diff) + " on average, expected at least " +
                     Fmt(min_diff));
+    }
+    return true;
+}
+
+bool Runner::ExpectVaried(const ReplayCommand& c) {
+    int x, y, w, h;
+    double min_spread = 0;
+    if (!Region(c.args, 0, &x, &y, &w, &h) || !Number(c.args[4], &min_spread)) return false;
+    morva::ClientImage img;
+    if (!ClientImage(&img)) return false;
+    double sum = 0, sum2 = 0;
+    for (int j = y; j < y + h; ++j) {
+        for (int i = x; i < x + w; ++i) {
+            const uint8_t* p = &img.rgba[(size_t(j) * img.width + i) * 4];
+            const double grey = 0.299 * p[0] + 0.587 * p[1] + 0.114 * p[2];
+            sum += grey;
+            sum2 += grey * grey;
+        }
+    }
+    const double n = double(w) * h;
+    const double mean = sum / n;
+    const double spread = std::sqrt(std::max(0.0, sum2 / n - mean * mean));
+    if (spread < min_spread) {
+        return Fail("expect-varied: the region's grey levels spread by " + Fmt(spread) +
+                    ", expected at least " + Fmt(min_spread) + " (is anything drawn there?)");
     }
     return true;
 }
@@ -409,10 +460,14 @@ bool Runner::Execute(const ReplayCommand& c, std::string* error) {
             ok = Fail("expect-dialog: expected \"" + a[0] + "\", last dialog was \"" +
                       mgrDialog->last_title + "\"");
         }
+    } else if (c.verb == "print") {
+        PrintState(*run_.shell, c.line);
     } else if (c.verb == "expect-pixel") {
         ok = ExpectPixel(c);
     } else if (c.verb == "expect-mean") {
         ok = ExpectMean(c);
+    } else if (c.verb == "expect-varied") {
+        ok = ExpectVaried(c);
     } else if (c.verb == "expect-change") {
         ok = ExpectChange(c);
     } else {
