@@ -170,8 +170,10 @@ TEST_F(CshaderTest, MissingSourceFilesCountAsEmptySourceThatFailsToCompile) {
 }
 
 TEST_F(CshaderTest, OverlongLogIsCutAndEndsWithTheNote) {
+    // A few hundred errors, each naming a long identifier, give a log well over 64 KiB.
+    const std::string long_name(200, 'q');
     std::string source = "void main() {\n";
-    for (int i = 0; i < 4000; ++i) source += "  undeclared_" + std::to_string(i) + " = 1.0;\n";
+    for (int i = 0; i < 500; ++i) source += "  " + long_name + std::to_string(i) + " = 1.0;\n";
     source += "}\n";
     Build(source, kGoodFragment);
     const std::string log = ReadText("debugv.txt");
