@@ -53,17 +53,26 @@ float Luminance(vec3 c)
 }
 
 // Bends the normal by the slope of the bump map, from the screen-space derivatives of the
-// position and of the bump height (no tangents needed). Heights are in model units.
+// position and of the bump height (no tangents needed). Heights are measured against the
+// size of the map on the surface, so the bumps look the same on large and small models;
+// the tilt is limited to 45 degrees.
 vec3 BumpedNormal(vec3 n, vec2 uv)
 {
-    const float bump_depth = 0.004;
-    float height = bump_depth * Luminance(texture2D(TextureBump, uv).rgb);
+    const float bump_depth = 0.02;  // full white above black, in map widths
+    float level = Luminance(texture2D(TextureBump, uv).rgb);
     vec3 dp_dx = dFdx(eye_position);
     vec3 dp_dy = dFdy(eye_position);
+    float map_span = length(dFdx(uv)) + length(dFdy(uv));
+    if (map_span <= 0.0)
+        return n;
+    float map_size = (length(dp_dx) + length(dp_dy)) / map_span;
     vec3 r1 = cross(dp_dy, n);
     vec3 r2 = cross(n, dp_dx);
     float det = dot(dp_dx, r1);
-    vec3 gradient = sign(det) * (dFdx(height) * r1 + dFdy(height) * r2);
+    vec3 gradient = sign(det) * bump_depth * map_size * (dFdx(level) * r1 + dFdy(level) * r2);
+    float limit = abs(det);
+    if (length(gradient) > limit)
+        gradient *= limit / length(gradient);
     vec3 bent = abs(det) * n - gradient;
     return dot(bent, bent) > 0.0 ? normalize(bent) : n;
 }

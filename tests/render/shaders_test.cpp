@@ -352,6 +352,43 @@ TEST_F(ShaderSourcesTest, DiffuseMapColoursTheModelAndKeyedTexelsLeaveHoles) {
     EXPECT_EQ(pinkish, 0);
 }
 
+TEST_F(ShaderSourcesTest, BumpMapRipplesTheLightingWithoutDarkeningTheModel) {
+    // Height stripes running around the sphere.
+    std::vector<uint8_t> rgba(64 * 64 * 4);
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            uint8_t* p = &rgba[(y * 64 + x) * 4];
+            p[0] = p[1] = p[2] = uint8_t(127.5f + 127.5f * std::sin(float(y) * 6.2831853f / 16.0f));
+            p[3] = 255;
+        }
+    }
+    const int bump = LoadImage("bump.png", 64, 64, rgba);
+    ASSERT_GT(bump, 0);
+    SetCamera(4.0f, 20.0f);
+    const MaterialValues matte = DefaultMaterial();
+    const int plain_maps[7] = {0, 0, 0, 0, 0, 0, 0};
+    const int bump_maps[7] = {0, 0, bump, 0, 0, 0, 0};
+    ClearScene();
+    DrawShadedSphere(0.0f, &matte, plain_maps);
+    const Pixels plain = morva_test::ReadFramebuffer();
+    ClearScene();
+    DrawShadedSphere(0.0f, &matte, bump_maps);
+    const Pixels bumped = morva_test::ReadFramebuffer();
+    morva_test::SaveFramebuffer("model-bumped-sphere.png");
+
+    long changed = 0, covered = 0, sum_plain = 0, sum_bumped = 0;
+    for (size_t i = 0; i < plain.rgba.size(); i += 4) {
+        if (plain.rgba[i + 2] == 255) continue;  // background
+        ++covered;
+        sum_plain += plain.rgba[i + 1];
+        sum_bumped += bumped.rgba[i + 1];
+        if (std::abs(int(plain.rgba[i + 1]) - int(bumped.rgba[i + 1])) > 8) ++changed;
+    }
+    ASSERT_GT(covered, 10000);
+    EXPECT_GT(changed, covered / 5);
+    EXPECT_NEAR(double(sum_bumped) / covered, double(sum_plain) / covered, 0.15 * double(sum_plain) / covered);
+}
+
 // ---- Image program: the relief ----
 
 TEST_F(ShaderSourcesTest, BaseLayerShowsTheWholeImageExceptKeyedTexels) {
