@@ -136,7 +136,8 @@ int project::SelectOBJ(cMath::Matrix4x4* modelview, cMath::Matrix4x4* projection
     float best = -1.0f;
     int found = -1;
     for (size_t i = 0; i < objects.size(); ++i) {
-        pObject o = objects[i];
+        // The placement rule's move and scale are stored back whatever the ray finds.
+        pObject& o = objects[i];
         cMath::vector4 lo, hi;
         if (!ReferenceBox(o, &lo, &hi)) continue;
         ApplyPlacementRule(lo, hi, o.size, &o.move, &o.scale);
@@ -166,7 +167,6 @@ int project::SelectOBJ(cMath::Matrix4x4* modelview, cMath::Matrix4x4* projection
                 best = depth;
             }
         }
-        objects[i] = o;
     }
     if (commit) selected = found;
     hovered = found;

@@ -96,7 +96,8 @@ project::project(cloadobj* loader_)
     shaders->DisableShader();
 }
 
-project::~project() = default;
+// The image program stays with the GL context; only its record's memory is returned.
+project::~project() { delete image_shader; }
 
 void project::Reset() {
     selected = -1;

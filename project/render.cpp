@@ -83,7 +83,7 @@ bool CastsShadow(const project::pObject& o) { return o.rotate.x == 0.0f && o.rot
 void project::Render() {
     cshader* shaders = loader != nullptr ? loader->shaders : nullptr;
     for (size_t idx = 0; idx < objects.size(); ++idx) {
-        const pObject o = objects[idx];
+        const pObject& o = objects[idx];
         const int i = int(idx);
         if (o.type == 1) {
             if (!IsUsableModel(o)) continue;

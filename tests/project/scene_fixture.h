@@ -29,8 +29,9 @@ protected:
     static inline std::string temp_dir;
     std::unique_ptr<project> p;
 
+    // The services live until the program ends, as in the editor.
     static void SetUpTestSuite() {
-        if (!morva_test::EnsureGLContext()) return;
+        if (loader != nullptr || !morva_test::EnsureGLContext()) return;
         // The program sources are read from the working directory, as the editor does.
         char previous[4096];
         if (getcwd(previous, sizeof previous) == nullptr) return;
@@ -40,15 +41,6 @@ protected:
         loader = new cloadobj(textures, shaders);
         if (chdir(previous) != 0) return;
         temp_dir = morva_test::MakeTempDir();
-    }
-
-    static void TearDownTestSuite() {
-        delete loader;
-        delete shaders;
-        delete textures;
-        loader = nullptr;
-        shaders = nullptr;
-        textures = nullptr;
     }
 
     void SetUp() override {
