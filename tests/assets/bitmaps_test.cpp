@@ -4,6 +4,7 @@
 #include "tests/assets/asset_text.h"
 #include "tests/support/gl_test.h"
 
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -98,7 +99,13 @@ TEST_F(FontAdvances, EveryGlyphFitsTheAdvanceOfItsCharacterInBothTextKinds) {
     Rgba font = Decode(AssetPath("maps/font.bmp"));
     ASSERT_GT(font.width, 0);
     const int cell = font.width / 16;
-    Ctext text(0, 0);
+    // A real texture for the renderer to bind (its draws also set filtering on it).
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    const unsigned char white[4] = {255, 255, 255, 255};
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, white);
+    Ctext text(static_cast<int>(texture), static_cast<int>(texture));
     for (int code = 33; code < 256; ++code) {
         char s[2] = {char(code), 0};
         const float cw = 1000.0f;
@@ -112,6 +119,7 @@ TEST_F(FontAdvances, EveryGlyphFitsTheAdvanceOfItsCharacterInBothTextKinds) {
                 if (font.rgb(cx + x, cy + y) == kWhite) right = std::max(right, x);
         EXPECT_LE(right + 1, advance * cell + 0.5) << "glyph " << code << " runs into the next character";
     }
+    glDeleteTextures(1, &texture);
 }
 
 class BackBitmap : public ::testing::Test {
