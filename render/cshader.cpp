@@ -38,22 +38,24 @@ void WriteLog(const char* file, GLint log_length, const std::vector<char>& log, 
     std::fclose(out);
 }
 
-void WriteShaderLog(GLuint shader, const char* file) {
+// Fetches the info log of a shader or program object (through the matching pair of GL
+// queries) and writes it to `file`.
+void WriteInfoLog(GLuint object, void (*get_parameter)(GLuint, GLenum, GLint*),
+                  void (*get_log)(GLuint, GLsizei, GLsizei*, GLchar*), const char* file) {
     GLint length = 0;
-    glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
+    get_parameter(object, GL_INFO_LOG_LENGTH, &length);
     std::vector<char> log(static_cast<size_t>(std::clamp(length, GLint(1), kMaxLogBytes)), '\0');
     GLsizei written = 0;
-    glGetShaderInfoLog(shader, static_cast<GLsizei>(log.size()), &written, log.data());
+    get_log(object, static_cast<GLsizei>(log.size()), &written, log.data());
     WriteLog(file, length, log, written);
 }
 
+void WriteShaderLog(GLuint shader, const char* file) {
+    WriteInfoLog(shader, glGetShaderiv, glGetShaderInfoLog, file);
+}
+
 void WriteProgramLog(GLuint program, const char* file) {
-    GLint length = 0;
-    glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
-    std::vector<char> log(static_cast<size_t>(std::clamp(length, GLint(1), kMaxLogBytes)), '\0');
-    GLsizei written = 0;
-    glGetProgramInfoLog(program, static_cast<GLsizei>(log.size()), &written, log.data());
-    WriteLog(file, length, log, written);
+    WriteInfoLog(program, glGetProgramiv, glGetProgramInfoLog, file);
 }
 
 // Creates and compiles one shader object; returns whether it compiled.

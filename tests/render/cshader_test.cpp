@@ -2,6 +2,7 @@
 // record, and the uniform setters.
 #include "render/cshader.h"
 
+#include "tests/render/temp_working_dir.h"
 #include "tests/support/gl_test.h"
 
 #include <GL/gl.h>
@@ -49,17 +50,12 @@ class CshaderTest : public morva_test::GLTest {
 protected:
     void SetUp() override {
         GLTest::SetUp();
-        previous_ = std::filesystem::current_path();
-        dir_ = morva_test::MakeTempDir();
-        ASSERT_FALSE(dir_.empty());
-        std::filesystem::current_path(dir_);
+        ASSERT_TRUE(work_dir_.Enter());
         shaders_ = std::make_unique<cshader>();
     }
     void TearDown() override {
         glUseProgram(0);
-        std::filesystem::current_path(previous_);
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
+        work_dir_.Leave();
     }
 
     // Builds a program from two source texts written to files in the working directory.
@@ -75,8 +71,7 @@ protected:
         return current;
     }
 
-    std::filesystem::path previous_;
-    std::string dir_;
+    morva_test::TempWorkingDir work_dir_;
     std::unique_ptr<cshader> shaders_;
 };
 

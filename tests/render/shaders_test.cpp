@@ -4,6 +4,7 @@
 #include "render/cshader.h"
 #include "render/ctexture.h"
 
+#include "tests/render/temp_working_dir.h"
 #include "tests/support/gl_test.h"
 
 #include <GL/gl.h>
@@ -104,10 +105,7 @@ class ShaderSourcesTest : public morva_test::GLTest {
 protected:
     void SetUp() override {
         GLTest::SetUp();
-        previous_ = std::filesystem::current_path();
-        dir_ = morva_test::MakeTempDir();
-        ASSERT_FALSE(dir_.empty());
-        std::filesystem::current_path(dir_);
+        ASSERT_TRUE(work_dir_.Enter());
         const std::string assets = morva_test::AssetsDir();
         model_.reset(shaders_.LoadShader((assets + "/test.vert").c_str(), (assets + "/test.frag").c_str()));
         image_.reset(shaders_.LoadShader((assets + "/image.vert").c_str(), (assets + "/image.frag").c_str()));
@@ -127,9 +125,7 @@ protected:
             glBindTexture(GL_TEXTURE_2D, 0);
         }
         textures_.Free();
-        std::filesystem::current_path(previous_);
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
+        work_dir_.Leave();
     }
 
     bool Linked(const Shader* s) const {
@@ -185,8 +181,8 @@ protected:
 
     // Loads an image written from RGBA pixels through the texture manager.
     int LoadImage(const std::string& name, int w, int h, const std::vector<uint8_t>& rgba) {
-        WriteRgbaPng(dir_ + "/" + name, w, h, rgba);
-        return textures_.Load((dir_ + "/" + name).c_str());
+        WriteRgbaPng(work_dir_.dir + "/" + name, w, h, rgba);
+        return textures_.Load((work_dir_.dir + "/" + name).c_str());
     }
 
     // 64 x 64: a white disc, a light grey ring, black ground and colour-keyed corners.
@@ -219,6 +215,21 @@ protected:
         DrawLayer(h / 10.0f);
     }
 
+    // Draws `layers` layers with heights k / layers, as the scene does for an image object.
+    void DrawRelief(int texture, float layers) {
+        UseImageProgram(texture);
+        for (int k = 0; float(k) < layers; ++k) DrawReliefLayer(float(k) / layers);
+        shaders_.DisableShader();
+    }
+
+    // Perspective view from above and aside, the relief stretched upwards so that its layers
+    // can be told apart.
+    void ObliqueReliefView() {
+        SetCamera(3.2f, 35.0f);
+        glRotatef(-30, 0, 1, 0);
+        glScalef(1.0f, 4.0f, 1.0f);
+    }
+
     // Looks straight down on the image square, which fills most of the view.
     void TopView() {
         glMatrixMode(GL_PROJECTION);
@@ -229,8 +240,7 @@ protected:
         glRotatef(90, 1, 0, 0);
     }
 
-    std::filesystem::path previous_;
-    std::string dir_;
+    morva_test::TempWorkingDir work_dir_;
     cshader shaders_;
     Ctexture textures_;
     std::unique_ptr<Shader> model_;
@@ -456,22 +466,15 @@ TEST_F(ShaderSourcesTest, TexelsDarkenWithDepthBelowTheirTop) {
 TEST_F(ShaderSourcesTest, ThreeLayerReliefStacksTheImage) {
     const int image = LoadReliefImage();
     ASSERT_GT(image, 0);
-    // Oblique view of three layers, stretched upwards so that each one can be seen.
-    SetCamera(3.2f, 35.0f);
+    ObliqueReliefView();
     ClearScene();
-    glRotatef(-30, 0, 1, 0);
-    glScalef(1.0f, 4.0f, 1.0f);
-    UseImageProgram(image);
-    for (int k = 0; k < 3; ++k) DrawReliefLayer(float(k) / 3.0f);
-    shaders_.DisableShader();
+    DrawRelief(image, 3.0f);
     morva_test::SaveFramebuffer("image-relief-3-layers.png");
 
     // Seen from straight above, each texel shows its highest layer.
     TopView();
     ClearScene();
-    UseImageProgram(image);
-    for (int k = 0; k < 3; ++k) DrawReliefLayer(float(k) / 3.0f);
-    shaders_.DisableShader();
+    DrawRelief(image, 3.0f);
     const Pixels px = morva_test::ReadFramebuffer();
     int x, y;
     Project(0, 0.2, 0, x, y);
@@ -485,18 +488,11 @@ TEST_F(ShaderSourcesTest, ThreeLayerReliefStacksTheImage) {
 TEST_F(ShaderSourcesTest, FortyLayerReliefPicture) {
     const int image = LoadReliefImage();
     ASSERT_GT(image, 0);
-    SetCamera(3.2f, 35.0f);
+    ObliqueReliefView();
     ClearScene();
-    glRotatef(-30, 0, 1, 0);
-    glScalef(1.0f, 4.0f, 1.0f);
-    UseImageProgram(image);
-    const float n = 0.02f / 0.0005f;
-    int layers = 0;
-    for (int k = 0; float(k) < n; ++k, ++layers) DrawReliefLayer(float(k) / n);
-    shaders_.DisableShader();
+    DrawRelief(image, 0.02f / 0.0005f);  // the default image height
     morva_test::SaveFramebuffer("image-relief-40-layers.png");
-    EXPECT_EQ(layers, 40);
-    // The disc's top is nearly white, the ground black.
+    // The top of the white disc stands on the last layer, 39/40: nearly white.
     int x, y;
     Project(0, 0.1, 0, x, y);
     EXPECT_GT(PixelAt(morva_test::ReadFramebuffer(), x, y).g, 235);
