@@ -6,8 +6,8 @@
 # usage: xvfb_smoke.sh MORVA_BINARY ASSETS_DIR OUTPUT_DIR
 set -euo pipefail
 
-morva=$1
-assets=$2
+morva=$(realpath "$1")
+assets=$(realpath "$2")
 out=${3:-$(mktemp -d)}
 mkdir -p "$out"
 
@@ -67,11 +67,11 @@ import -window "$wid" "$out/start.png"
 
 # Mean colour of a region as "r g b" in 0..255.
 mean() {  # mean FILE W H X Y
-  convert "$1" -crop "$2x$3+$4+$5" +repage -format '%[fx:int(255*mean.r)] %[fx:int(255*mean.g)] %[fx:int(255*mean.b)]' info:
+  convert "$1" -crop "$2x$3+$4+$5" +repage -format '%[fx:int(255*mean.r)] %[fx:int(255*mean.g)] %[fx:int(255*mean.b)]\n' info:
 }
 # Standard deviation of a region's grey levels in 0..255 (text or texture gives > 0).
 spread() {  # spread FILE W H X Y
-  convert "$1" -crop "$2x$3+$4+$5" +repage -colorspace gray -format '%[fx:int(255*standard_deviation)]' info:
+  convert "$1" -crop "$2x$3+$4+$5" +repage -colorspace gray -format '%[fx:int(255*standard_deviation)]\n' info:
 }
 
 read -r r g b < <(mean "$out/start.png" 1016 80 0 24)
@@ -89,9 +89,9 @@ sleep 0.3
 xdotool mouseup 1
 sleep 2
 import -window "$wid" "$out/file-menu.png"
-changed=$(compare -metric AE -fuzz 10% \
-  <(convert "$out/start.png" -crop 200x90+0+18 +repage png:-) \
-  <(convert "$out/file-menu.png" -crop 200x90+0+18 +repage png:-) null: 2>&1 || true)
+convert "$out/start.png" -crop 200x90+0+18 +repage "$out/items-before.png"
+convert "$out/file-menu.png" -crop 200x90+0+18 +repage "$out/items-after.png"
+changed=$(compare -metric AE -fuzz 10% "$out/items-before.png" "$out/items-after.png" null: 2>&1 || true)
 [ "${changed%%.*}" -gt 1000 ] 2>/dev/null || fail "the File menu did not open (changed pixels: $changed)"
 
 # Ask politely: the window manager's close (Alt+F4) sends WM_DELETE_WINDOW.
