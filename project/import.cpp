@@ -41,7 +41,7 @@ cMath::vector4 ImportSize(const cMath::vector4& extent) {
 }
 
 bool project::ImportOBJ(char* path) {
-    if (loader == nullptr || path == nullptr) return false;
+    if (loader == nullptr || !IsRegularFile(path)) return false;
     cloadobj_conteiner* model = loader->LoadObj(path, DrawLoading2);
     // The loader hands back an empty model for a file it could not read.
     if (model == nullptr || !model->readable || model->triangle_count == 0) return false;
@@ -58,7 +58,7 @@ bool project::ImportOBJ(char* path) {
 }
 
 bool project::ImportImage(char* path) {
-    if (loader == nullptr || loader->textures == nullptr || path == nullptr) return false;
+    if (loader == nullptr || loader->textures == nullptr || !IsRegularFile(path)) return false;
     const int texture = loader->textures->Load(path);
     if (texture < 0) return false;
 

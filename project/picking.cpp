@@ -190,33 +190,13 @@ cMath::vector4* project::GetVecors(cMath::Matrix4x4* modelview, cMath::Matrix4x4
     return view_steps;
 }
 
-void project::SUB(float* out, float* a, float* b) {
-    out[0] = a[0] - b[0];
-    out[1] = a[1] - b[1];
-    out[2] = a[2] - b[2];
-}
+// The project's own ray tests are the loader's: the same single-precision arithmetic.
+void project::SUB(float* out, float* a, float* b) { ::SUB(out, a, b); }
 
-void project::CROSS(float* out, float* a, float* b) {
-    out[0] = a[1] * b[2] - a[2] * b[1];
-    out[1] = a[2] * b[0] - a[0] * b[2];
-    out[2] = a[0] * b[1] - a[1] * b[0];
-}
+void project::CROSS(float* out, float* a, float* b) { ::CROSS(out, a, b); }
 
-float project::DOT(float* a, float* b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+float project::DOT(float* a, float* b) { return ::DOT(a, b); }
 
 float project::intersect_triangle(float* o, float* d, float* r0, float* r1, float* r2) {
-    float e1[3], e2[3], p[3], tv[3], q[3];
-    SUB(e1, r1, r0);
-    SUB(e2, r2, r0);
-    CROSS(p, d, e2);
-    const float det = DOT(e1, p);
-    if (det > -1e-6f && det < 1e-6f) return -1.0f;
-    const float inv = 1.0f / det;
-    SUB(tv, o, r0);
-    const float u = DOT(tv, p) * inv;
-    if (u < 0.0f || u > 1.0f) return -1.0f;
-    CROSS(q, tv, e1);
-    const float v = DOT(d, q) * inv;
-    if (v < 0.0f || u + v > 1.0f) return -1.0f;
-    return DOT(e2, q) * inv;
+    return ::intersect_triangle(o, d, r0, r1, r2);
 }

@@ -6,6 +6,7 @@
 #include "render/ctexture.h"
 
 #include <cmath>
+#include <sys/stat.h>
 #include <utility>
 
 namespace {
@@ -47,6 +48,11 @@ ProjectRecord RecordOf(const project::pObject& o) {
 // ---- plain helpers ----
 
 bool IsValidObjectIndex(int i, size_t count) { return size_t(uint32_t(i)) < count; }
+
+bool IsRegularFile(const char* path) {
+    struct stat st;
+    return path != nullptr && ::stat(path, &st) == 0 && S_ISREG(st.st_mode);
+}
 
 bool IsUsableModel(const project::pObject& o) {
     return o.type == 1 && o.model != nullptr && o.model->readable;
@@ -187,11 +193,11 @@ bool project::OpenData(char* path) {
         o.move = rec.move;
         o.scale = rec.scale;
         o.rotate = rec.rotate;
-        if (o.type == 1 && loader != nullptr) {
+        const bool loadable = loader != nullptr && IsRegularFile(o.name.c_str());
+        if (o.type == 1 && loadable) {
             o.model = loader->LoadObj(o.name.data(), DrawLoading2);
         } else if (o.type == 0) {
-            o.texture = (loader != nullptr && loader->textures != nullptr) ? loader->textures->Load(o.name.c_str())
-                                                                          : -1;
+            o.texture = (loadable && loader->textures != nullptr) ? loader->textures->Load(o.name.c_str()) : -1;
         }
         opened.push_back(std::move(o));
     }

@@ -91,6 +91,10 @@ public:
 // True when i, taken as an unsigned 32-bit number, is below count.
 bool IsValidObjectIndex(int i, size_t count);
 
+// True when path names a regular file (not a folder, device or pipe, which the readers
+// could wait on or read without end).
+bool IsRegularFile(const char* path);
+
 // True for a model record whose model was read and can be placed, drawn and picked.
 bool IsUsableModel(const project::pObject& o);
 

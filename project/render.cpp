@@ -76,6 +76,18 @@ void DrawModelHalo(cloadobj* loader, const project::pObject& o, float r, float g
     if (textured) glEnable(GL_TEXTURE_2D);
 }
 
+// The image's base square enlarged in a flat colour without writing depth.
+void DrawImageHalo(const project::pObject& o, float r, float g, float b, float halo) {
+    glColor3f(r, g, b);
+    glPushMatrix();
+    ApplyDrawingTransform(o, halo);
+    glDepthMask(GL_FALSE);
+    glDisable(GL_TEXTURE_2D);
+    ImageQuad(0.0f);
+    glDepthMask(GL_TRUE);
+    glPopMatrix();
+}
+
 bool CastsShadow(const project::pObject& o) { return o.rotate.x == 0.0f && o.rotate.z == 0.0f; }
 
 }  // namespace
@@ -94,27 +106,8 @@ void project::Render() {
             loader->Render(o.model);
             glPopMatrix();
         } else if (o.type == 0) {
-            if (i == hovered || i == selected) {
-                glDisable(GL_TEXTURE_2D);
-                if (i == hovered) {
-                    glColor3f(0.0f, 0.5f, 0.0f);
-                    glPushMatrix();
-                    ApplyDrawingTransform(o, kHoverHalo);
-                    glDepthMask(GL_FALSE);
-                    ImageQuad(0.0f);
-                    glDepthMask(GL_TRUE);
-                    glPopMatrix();
-                }
-                if (i == selected) {
-                    glColor3f(0.5f, 0.0f, 0.0f);
-                    glPushMatrix();
-                    ApplyDrawingTransform(o, kSelectHalo);
-                    glDepthMask(GL_FALSE);
-                    ImageQuad(0.0f);
-                    glDepthMask(GL_TRUE);
-                    glPopMatrix();
-                }
-            }
+            if (i == hovered) DrawImageHalo(o, 0.0f, 0.5f, 0.0f, kHoverHalo);
+            if (i == selected) DrawImageHalo(o, 0.5f, 0.0f, 0.0f, kSelectHalo);
             glPushMatrix();
             ApplyDrawingTransform(o, 1.0f);
             glColor3f(1.0f, 1.0f, 1.0f);

@@ -6,6 +6,7 @@
 #include "project/project.h"
 #include "render/cshader.h"
 #include "render/ctexture.h"
+#include "tests/project/view_helpers.h"
 
 #include <chrono>
 #include <cmath>
@@ -24,43 +25,17 @@ double MicrosecondsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
 }
 
-// Column-major product a * b.
-cMath::Matrix4x4 Mul(const cMath::Matrix4x4& a, const cMath::Matrix4x4& b) {
-    cMath::Matrix4x4 r;
-    for (int c = 0; c < 4; ++c)
-        for (int row = 0; row < 4; ++row) {
-            float s = 0;
-            for (int k = 0; k < 4; ++k) s += a.m[k * 4 + row] * b.m[c * 4 + k];
-            r.m[c * 4 + row] = s;
-        }
-    return r;
-}
-
-cMath::Matrix4x4 Translation(float x, float y, float z) {
-    cMath::Matrix4x4 t;
-    t.m[12] = x;
-    t.m[13] = y;
-    t.m[14] = z;
-    return t;
-}
-
-// The editor's projection and its start view (pitch 0, yaw -90, pan (-1, -1, -2), zoom 2).
-cMath::Matrix4x4 Projection() {
-    const float n = 0.01f, f = 1000.0f;
-    cMath::Matrix4x4 p(0.0f);
-    p.m[0] = 768.0f / 1024.0f;
-    p.m[5] = 1.0f;
-    p.m[10] = (f + n) / (n - f);
-    p.m[11] = -1.0f;
-    p.m[14] = 2.0f * f * n / (n - f);
-    return p;
-}
+using project_test::Mul;
 
 cMath::Matrix4x4 View(float pitch, float yaw, float x, float y, float z, float zoom) {
-    const float k = 0.01745329f;
-    const cMath::Matrix4x4 rx = cMath::mat4x4_cast(cMath::Quaterion(cMath::vector4(pitch * k, 0, 0)));
-    const cMath::Matrix4x4 ry = cMath::mat4x4_cast(cMath::Quaterion(cMath::vector4(0, yaw * k, 0)));
-    return Mul(Mul(Translation(0, 0, -zoom), Mul(rx, ry)), Translation(x, y, z));
+    project_test::Camera c;
+    c.pitch = pitch;
+    c.yaw = yaw;
+    c.x = x;
+    c.y = y;
+    c.z = z;
+    c.zoom = zoom;
+    return project_test::View(c);
 }
 
 // A height field of cols x rows quads (two triangles each) with v/vt/vn on every corner.
@@ -169,7 +144,7 @@ int main() {
     Ctexture textures;
     cshader shaders;
     cloadobj loader(&textures, &shaders);
-    cMath::Matrix4x4 proj = Projection();
+    cMath::Matrix4x4 proj = project_test::Projection();
 
     {
         // 100 spheres of 10 mm in a 10 x 10 grid over the work area, seen from the start

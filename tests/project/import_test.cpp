@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -109,6 +112,28 @@ TEST_F(ImportTest, ReopenedProjectReloadsItsFilesAndReportsMissingOnes) {
     ASSERT_TRUE(p->OpenData(const_cast<char*>(file.c_str())));
     EXPECT_EQ(p->GetMissingFiles(), std::vector<int>{1});
     EXPECT_EQ(p->objects[1].name, image);
+}
+
+TEST_F(ImportTest, PipesAndDevicesAreNeverReadAsModelsOrImages) {
+    const std::string fifo = temp_dir + "/pipe.obj";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(Import(fifo));  // would wait for a writer forever
+    EXPECT_FALSE(ImportPicture(fifo));
+    EXPECT_FALSE(Import("/dev/zero"));  // would read without end
+    EXPECT_TRUE(p->objects.empty());
+
+    // A project naming them opens with the records kept, unloaded and reported.
+    p->objects.resize(2);
+    p->objects[0].type = 1;
+    p->objects[0].name = fifo;
+    p->objects[1].type = 0;
+    p->objects[1].name = "/dev/zero";
+    const std::string file = temp_dir + "/pipes.PRJ";
+    ASSERT_TRUE(p->SaveData(const_cast<char*>(file.c_str())));
+    ASSERT_TRUE(p->OpenData(const_cast<char*>(file.c_str())));
+    EXPECT_EQ(p->GetMissingFiles(), (std::vector<int>{0, 1}));
+    EXPECT_EQ(p->objects[0].name, fifo);
+    std::remove(fifo.c_str());
 }
 
 // ---- picking models ----
