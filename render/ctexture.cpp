@@ -186,7 +186,14 @@ int Ctexture::Load(const char* path) {
     glBindTexture(GL_TEXTURE_2D, name);
     SetTextureParameters();
     ApplyColourKeys(pixels.get(), static_cast<long long>(width) * height);
+    // The buffer is tightly packed whatever pixel-store state other code left behind.
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     gluBuild2DMipmaps(GL_TEXTURE_2D, 4, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.get());
+    glPopClientAttrib();
     return static_cast<int>(name);
 }
 

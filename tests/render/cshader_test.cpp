@@ -229,19 +229,6 @@ TEST_F(CshaderTest, IntegerSettersLoadSamplerUnitAndArray) {
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
-TEST_F(CshaderTest, FloatArrayTakesNineteenMaterialValues) {
-    std::unique_ptr<Shader> s = Build(kGoodVertex, kGoodFragment);
-    shaders_->UseShader(s.get());
-    float material[19];
-    for (int i = 0; i < 19; ++i) material[i] = 0.5f * float(i);
-    shaders_->SetUniformf(s.get(), "material", material, 19);
-    float last = -1.0f, first = -1.0f;
-    glGetUniformfv(s->program, glGetUniformLocation(s->program, "material[18]"), &last);
-    glGetUniformfv(s->program, glGetUniformLocation(s->program, "material[0]"), &first);
-    EXPECT_EQ(last, 9.0f);
-    EXPECT_EQ(first, 0.0f);
-}
-
 TEST_F(CshaderTest, UnknownUniformNameOrNullRecordIsHarmless) {
     std::unique_ptr<Shader> s = Build(kGoodVertex, kGoodFragment);
     shaders_->UseShader(s.get());

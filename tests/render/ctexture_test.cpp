@@ -339,7 +339,17 @@ TEST_F(CtextureTest, ColourKeysDecideAlphaAndTheFileAlphaIsDiscarded) {
         191, 123, 199, 17,   // key wins over the file's alpha
     };
     ASSERT_NE(stbi_write_png(Path("keys.png").c_str(), 4, 2, 4, rgba, 16), 0);
+    // Unpacking state left behind by other code neither spoils the upload nor is changed by it.
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 7);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 1);
     const int name = textures_.Load(Path("keys.png").c_str());
+    GLint row_length = 0, skip = 0;
+    glGetIntegerv(GL_UNPACK_ROW_LENGTH, &row_length);
+    glGetIntegerv(GL_UNPACK_SKIP_PIXELS, &skip);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    EXPECT_EQ(row_length, 7);
+    EXPECT_EQ(skip, 1);
     ASSERT_GT(name, 0);
     const std::vector<uint8_t> got = ReadLevel0(name, 4, 2);
     const uint8_t expected[8 * 4] = {
