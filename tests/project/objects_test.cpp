@@ -33,15 +33,6 @@ struct ThreeObjects : ::testing::Test {
     }
 };
 
-TEST(ProjectConstruction, StartsEmptyWithNothingSelectedOrHovered) {
-    project p(nullptr);
-    EXPECT_TRUE(p.objects.empty());
-    EXPECT_EQ(p.selected, -1);
-    EXPECT_EQ(p.hovered, -1);
-    EXPECT_EQ(p.GetSelected(), -1);
-    for (const cMath::vector4& v : p.view_steps) ExpectVector(v, 0, 0, 0, 0);
-}
-
 TEST(IndexRule, OnlyIndexesBelowTheCountAsUnsignedAreValid) {
     EXPECT_TRUE(IsValidObjectIndex(0, 3));
     EXPECT_TRUE(IsValidObjectIndex(2, 3));
@@ -63,12 +54,6 @@ TEST_F(ThreeObjects, SettersWriteAllFourComponentsOfTheIndexedObject) {
     ExpectVector(p.GetScaleOBJ(1), 0.1f, -0.2f, 0.3f, 9);
     ExpectVector(p.GetPositionOBJ(0), 0, 0, 0, 0);
     ExpectVector(p.GetPositionOBJ(2), 0, 0, 0, 0);
-}
-
-TEST_F(ThreeObjects, RotationIsStoredUnwrapped) {
-    cMath::vector4 v(720, -450, 361, 0);
-    p.RotateOBJ(0, &v);
-    ExpectVector(p.GetRotateOBJ(0), 720, -450, 361, 0);
 }
 
 TEST_F(ThreeObjects, InvalidIndexesChangeNothingAndReadAsZero) {
@@ -117,12 +102,6 @@ TEST_F(ThreeObjects, DeleteMovesLaterObjectsDownAndClearsTheSelection) {
     EXPECT_FLOAT_EQ(p.objects[1].size.x, 3);
     EXPECT_EQ(p.GetSelected(), -1);
     EXPECT_EQ(p.hovered, 1);
-}
-
-TEST_F(ThreeObjects, DeleteOfTheSelectionIndexWhenNothingIsSelectedDoesNothing) {
-    p.selected = -1;
-    p.DeleteOBJ(p.GetSelected());
-    EXPECT_EQ(p.objects.size(), 3u);
 }
 
 TEST_F(ThreeObjects, ResetEmptiesTheListAndSelectionButKeepsHovered) {
