@@ -46,9 +46,13 @@ bool RayMayHitBox(const float* o, const float* d, const cMath::vector4& lo, cons
     const float hi3[3] = {hi.x, hi.y, hi.z};
     float reach = 0.0f;
     for (int a = 0; a < 3; ++a) {
-        reach = std::max({reach, std::fabs(o[a]), std::fabs(d[a]), std::fabs(lo3[a]), std::fabs(hi3[a])});
+        const float values[4] = {o[a], d[a], lo3[a], hi3[a]};
+        for (float v : values) {
+            if (!std::isfinite(v)) return true;
+            reach = std::max(reach, std::fabs(v));
+        }
     }
-    if (!std::isfinite(reach)) return true;
+    // Far above the rounding of the triangle test, whose inputs are of size `reach`.
     const float margin = reach * 1e-4f + 1e-6f;
     float t_enter = 0.0f;
     float t_leave = INFINITY;

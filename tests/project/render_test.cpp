@@ -42,6 +42,29 @@ struct SceneRender : SceneGLTest {
 bool IsRimGreen(const uint8_t* px) { return px[0] < 20 && px[1] > 110 && px[1] < 145 && px[2] < 20; }
 bool IsRimRed(const uint8_t* px) { return px[0] > 110 && px[0] < 145 && px[1] < 20 && px[2] < 20; }
 
+TEST_F(SceneRender, PickingTransformIsTheDrawingTransform) {
+    // The matrix picking builds must be the one the GL stack builds for drawing.
+    project::pObject o;
+    o.type = 0;
+    o.position = cMath::vector4(0.3f, -0.2f, 0.7f, 0);
+    o.move = cMath::vector4(-0.8f, 0.0201f, 1.3f, 1);
+    o.scale = cMath::vector4(0.5f, 0.2f, 0.7f, 0);
+    o.rotate = cMath::vector4(30, -75, 200, 0);
+    for (float halo : {1.0f, 1.05f}) {
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glTranslatef(o.move.x + o.position.x, o.move.y + o.position.y, o.move.z - o.position.z);
+        glScalef(o.scale.x * halo, o.scale.y * halo, o.scale.z * halo);
+        glRotatef(o.rotate.x, 1, 0, 0);
+        glRotatef(o.rotate.y, 0, 1, 0);
+        glRotatef(o.rotate.z, 0, 0, 1);
+        float gl_matrix[16];
+        glGetFloatv(GL_MODELVIEW_MATRIX, gl_matrix);
+        const cMath::Matrix4x4 ours = ObjectTransform(o, halo);
+        for (int i = 0; i < 16; ++i) EXPECT_NEAR(ours.m[i], gl_matrix[i], 1e-6f) << "element " << i;
+    }
+}
+
 TEST_F(SceneRender, DefaultImageDrawsFortyLayersWithRisingHeight) {
     // A layer shows where the image is at least as bright as the layer's "Height": white
     // shows on all layers k / n, mid grey on those up to about one half, black on the base.
