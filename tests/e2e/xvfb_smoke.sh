@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Smoke test of the real window: starts the editor under Xvfb with a small window manager,
 # waits for the "Morva" window, checks in screenshots that the sky, the machine and the
-# menu bar are drawn and that a click on "File" opens its menu, then asks the window to
-# close through the window manager and expects exit code 0 within a few seconds.
+# menu bar are drawn and that a click on "File" opens its menu, imports a model and saves
+# a project through the real file dialogs, then asks the window to close through the
+# window manager and expects exit code 0 within a few seconds.
 # usage: xvfb_smoke.sh MORVA_BINARY ASSETS_DIR OUTPUT_DIR
 set -euo pipefail
 
@@ -10,6 +11,12 @@ morva=$(realpath "$1")
 assets=$(realpath "$2")
 out=${3:-$(mktemp -d)}
 mkdir -p "$out"
+data=$(realpath "$(dirname "$0")/data")
+# The dialogs start in the home folder: give the editor one with a model in it.
+home="$out/home"
+rm -rf "$home"
+mkdir -p "$home"
+cp "$data/cube.obj" "$data/cube.mtl" "$home/"
 
 for tool in Xvfb xdotool import convert openbox; do
   if ! command -v "$tool" >/dev/null; then
@@ -45,7 +52,7 @@ openbox --sm-disable >"$out/openbox.log" 2>&1 &
 pids+=($!)
 sleep 1
 
-(cd "$assets" && exec "$morva") >"$out/morva.log" 2>&1 &
+(cd "$assets" && HOME="$home" exec "$morva") >"$out/morva.log" 2>&1 &
 morva_pid=$!
 pids+=("$morva_pid")
 
@@ -94,6 +101,51 @@ convert "$out/file-menu.png" -crop 200x90+0+18 +repage "$out/items-after.png"
 changed=$(compare -metric AE -fuzz 10% "$out/items-before.png" "$out/items-after.png" null: 2>&1 || true)
 [ "${changed%%.*}" -gt 1000 ] 2>/dev/null || fail "the File menu did not open (changed pixels: $changed)"
 
+click() {  # click X Y: press, hold briefly, release inside the editor's client area
+  xdotool mousemove --window "$wid" "$1" "$2"
+  sleep 0.3
+  xdotool mousedown 1
+  sleep 0.3
+  xdotool mouseup 1
+}
+# Waits for a dialog titled $1, activates it, types $2 slowly and confirms.
+answer_dialog() {
+  local dialog=""
+  for _ in $(seq 1 40); do
+    dialog=$(xdotool search --name "^$1\$" 2>/dev/null | head -n1 || true)
+    [ -n "$dialog" ] && break
+    sleep 0.25
+  done
+  [ -n "$dialog" ] || fail "no dialog titled \"$1\""
+  sleep 1
+  xdotool windowactivate --sync "$dialog" 2>/dev/null || true
+  xdotool type --delay 120 "$2"
+  sleep 1.5
+  xdotool key Return
+  sleep 3
+}
+
+if command -v zenity >/dev/null; then
+  # File > Import *.OBJ through the real dialog: the cube appears on the bed's far corner.
+  click 20 88
+  answer_dialog "Select File to load" cube.obj
+  import -window "$wid" "$out/imported.png"
+  convert "$out/start.png" -crop 40x44+511+405 +repage "$out/cube-before.png"
+  convert "$out/imported.png" -crop 40x44+511+405 +repage "$out/cube-after.png"
+  changed=$(compare -metric AE -fuzz 10% "$out/cube-before.png" "$out/cube-after.png" null: 2>&1 || true)
+  [ "${changed%%.*}" -gt 300 ] 2>/dev/null || fail "the imported model is not drawn (changed pixels: $changed)"
+
+  # File > Save Project under a new name: the dialog accepts it and the file is written.
+  click 14 8
+  sleep 1
+  click 20 56
+  answer_dialog "Select File to save" plate.prj
+  [ -s "$home/plate.prj" ] || fail "Save Project through the dialog wrote no $home/plate.prj"
+  [ "$(head -c 6 "$home/plate.prj")" = skmskm ] || fail "plate.prj is not a project file"
+else
+  echo "xvfb_smoke: zenity is missing, the file dialogs were not tried" >&2
+fi
+
 # Ask politely: the window manager's close (Alt+F4) sends WM_DELETE_WINDOW.
 xdotool windowactivate --sync "$wid" 2>/dev/null || true
 xdotool key --window "$wid" --clearmodifiers alt+F4
@@ -107,4 +159,4 @@ fi
 status=0
 wait "$morva_pid" || status=$?
 [ "$status" = 0 ] || fail "the editor ended with exit code $status"
-echo "xvfb_smoke: window, sky, machine, menu bar, File menu and close all fine"
+echo "xvfb_smoke: window, sky, machine, menu bar, File menu, dialogs and close all fine"
