@@ -95,33 +95,40 @@ void main()
         dissolve = 1.0;
     }
 
+    // Every map is sampled and the normal bent before any fragment is discarded, so that the
+    // screen-space derivatives behind mipmapping and bumps stay defined.
+    vec4 diffuse_texel = texture2D(TextureDiffuse, uv);
+    vec4 alpha_texel = texture2D(TextureAlpha, uv);
+    vec3 ambient_texel = texture2D(TextureAmbient, uv).rgb;
+    vec3 emissive_texel = texture2D(TextureEmissive, uv).rgb;
+    vec3 shininess_texel = texture2D(TextureShininess, uv).rgb;
+    vec3 specular_texel = texture2D(TextureSpecular, uv).rgb;
+    vec3 n = normalize(eye_normal);
+    if (HasMap(2))
+        n = BumpedNormal(n, uv);
+
     float alpha = dissolve;
     if (HasMap(3)) {
-        vec4 texel = texture2D(TextureDiffuse, uv);
         // Colour-keyed texels are holes in the surface.
-        if (texel.a < least_coverage)
+        if (diffuse_texel.a < least_coverage)
             discard;
-        kd = (dot(kd, vec3(1.0)) > 0.0 ? kd : vec3(1.0)) * WithoutKeyColour(texel);
+        kd = (dot(kd, vec3(1.0)) > 0.0 ? kd : vec3(1.0)) * WithoutKeyColour(diffuse_texel);
     }
     if (HasMap(0)) {
-        vec4 texel = texture2D(TextureAlpha, uv);
-        float coverage = Luminance(texel.rgb) * texel.a;
+        float coverage = Luminance(alpha_texel.rgb) * alpha_texel.a;
         if (coverage < 0.5)
             discard;
         alpha *= coverage;
     }
     if (HasMap(1))
-        ka *= texture2D(TextureAmbient, uv).rgb;
+        ka *= ambient_texel;
     if (HasMap(4))
-        ke *= texture2D(TextureEmissive, uv).rgb;
+        ke *= emissive_texel;
     if (HasMap(5))
-        ns *= Luminance(texture2D(TextureShininess, uv).rgb);
+        ns *= Luminance(shininess_texel);
     if (HasMap(6))
-        ks *= texture2D(TextureSpecular, uv).rgb;
+        ks *= specular_texel;
 
-    vec3 n = normalize(eye_normal);
-    if (HasMap(2))
-        n = BumpedNormal(n, uv);
     vec3 l = normalize(eye_light - eye_position);
     vec3 v = normalize(-eye_position);
 
@@ -134,7 +141,8 @@ void main()
 
     vec3 colour = kd * lit + ka * ambient_share + ke;
 
-    // Highlights for materials that ask for them (illum 2 and up) with a positive exponent.
+    // Highlights for materials that ask for them (a written illum of 2 or more, which the reader
+    // stores as 1 or 2) and have a positive exponent.
     if (illum > 0.5 && ns > 0.0 && lambert > 0.0) {
         vec3 h = normalize(l + v);
         float shine = pow(max(dot(n, h), 0.0), clamp(ns, 1.0, 1000.0));
