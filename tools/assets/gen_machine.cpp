@@ -146,8 +146,15 @@ void AddFrame(Mesh& mesh, const Palette& pal) {
     bed.cap = {{-88, -12}, {88, -12}, {88, -1}, {87, 0}, {-87, 0}, {-88, -1}};
     AddExtrusion(mesh, bed, {0, -110, -3}, kX, kZ, kY, 220);
     // Spoilboard edges, then its top: the grid covers the work area exactly.
+    // (Only its four sides: the top is the grid quad, and a second face in the same plane
+    // would fight it for depth.)
     mesh.Use(pal.board);
-    AddBox(mesh, {-kAreaX, -kAreaY, -3}, {kAreaX, kAreaY, 0}, 0.0);
+    const double zb = -3;
+    const Vec3 a{-kAreaX, -kAreaY, zb}, b{kAreaX, -kAreaY, zb}, c{kAreaX, kAreaY, zb}, d{-kAreaX, kAreaY, zb};
+    const Vec3 up{0, 0, -zb};
+    const Vec3 sides[4][3] = {{a, b, {0, -1, 0}}, {b, c, {1, 0, 0}}, {c, d, {0, 1, 0}}, {d, a, {-1, 0, 0}}};
+    for (const auto& side : sides)
+        mesh.AddQuad(side[0], side[1], side[1] + up, side[0] + up, side[2], {0, 0}, {1, 0}, {1, 0.02}, {0, 0.02});
     // Clamps on the bed margins.
     for (int sx = -1; sx <= 1; sx += 2)
         for (int sy = -1; sy <= 1; sy += 2) {
@@ -237,21 +244,21 @@ void AddSpindle(Mesh& mesh, const Palette& pal) {
 
 void AddControlBox(Mesh& mesh, const Palette& pal) {
     mesh.Use(pal.frame);
-    AddBox(mesh, {-124, 128, -62}, {-44, 176, -6}, 2.0);
+    AddBox(mesh, {-124, 128, -62}, {-32, 176, -6}, 2.0);
     // Vent slots on the top.
     mesh.Use(pal.black);
     for (int i = 0; i < 6; ++i) {
-        const double x = -112 + i * 9;
+        const double x = -114 + i * 8;
         AddBox(mesh, {x, 140, -6.2}, {x + 4, 166, -5.6}, 0);
     }
-    // Emergency stop.
+    // Emergency stop on the box, within reach at its corner.
     mesh.Use(pal.yellow);
-    AddBox(mesh, {-30, 140, -62}, {6, 176, -26}, 2.0);
+    AddBox(mesh, {-62, 136, -6}, {-36, 162, 8}, 2.0);
     mesh.Use(pal.red);
-    AddCylinder(mesh, {-12, 158, -26}, kZ, 6, 6, 20, false, true);
-    AddCone(mesh, {-12, 158, -20}, kZ, 12, 11, 6, true, true);
-    // Y motor on the back plate.
-    AddStepper(mesh, pal, {40, 126, -35}, kY * -1.0, kX);
+    AddCylinder(mesh, {-49, 149, 8}, kZ, 5, 5, 20, false, true);
+    AddCone(mesh, {-49, 149, 13}, kZ, 10, 9, 5, true, true);
+    // Y motor in the middle of the back plate, driving the gantry's lead screw.
+    AddStepper(mesh, pal, {0, 126, -35}, kY * -1.0, kX);
 }
 
 // The workbench the machine stands on: an oak top under the feet.
@@ -262,8 +269,9 @@ void AddDesk(Mesh& mesh, const Palette& pal) {
 
 // Tilts the normals of vertical faces a little upwards: lighting is unchanged to the eye,
 // but those faces no longer count as facing down, so they add no empty shadow volumes.
-// Faces pointing down below the bed top are never seen from the camera's range and are
-// left out.
+// Faces pointing down below the bed top are never seen from the camera's range (it stays
+// above the bed), and with the light straight above their shadows would mostly lie hidden
+// under the parts themselves: they are left out, which saves shadow volumes every frame.
 void Finish(Mesh& mesh) {
     std::vector<Triangle> kept;
     for (Triangle t : mesh.triangles) {
