@@ -239,6 +239,24 @@ TEST_F(SceneRender, TiltedObjectsCastNoShadowVolume) {
     }
 }
 
+TEST_F(SceneRender, ImageWhoseFileIsMissingIsStillDrawnAndFound) {
+    project::pObject lost;
+    lost.type = 0;
+    lost.texture = -1;  // as opened from a project whose image is gone
+    lost.name = "/gone.png";
+    lost.size = cMath::vector4(1, 0.02f, 1, 1);
+    p->objects.push_back(lost);
+    PlaceObject(&p->objects[0]);
+    LookDownAt(-0.8f, 0, 1.3f, 2.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    SceneState();
+    p->Render();
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    float cursor[2];
+    ASSERT_TRUE(project_test::CursorOver(V, P, -0.8f, 0.0201f, 1.3f, cursor));
+    EXPECT_EQ(p->SelectOBJ(&V, &P, cursor, true), 0);  // so that it can be selected and deleted
+}
+
 TEST_F(SceneRender, UnreadableModelsAndOtherTypesDrawNothing) {
     ASSERT_TRUE(Import(Data("cube.obj")));
     p->objects[0].model = loader->LoadObj(Data("missing.obj").c_str(), DrawLoading2);
