@@ -295,7 +295,7 @@ void Finish(Mesh& mesh) {
 // The spoilboard texture: u runs along x from -65, v along y from -90 (image top at +90).
 Image PaintGrid() {
     Image img(kGridTexture, kGridTexture, Rgb{});
-    const Vec3 board{0.93, 0.935, 0.93}, fine{0.64, 0.69, 0.76}, strong{0.30, 0.38, 0.52};
+    const Vec3 board{0.93, 0.935, 0.93}, fine{0.56, 0.62, 0.71}, strong{0.30, 0.38, 0.52};
     const double px_x = 2 * kAreaX / kGridTexture, px_y = 2 * kAreaY / kGridTexture;
     // Coverage of a line of `width` mm centred on the nearest multiple of `step` from the
     // anchor corner, for the pixel [a, a + px).
@@ -308,7 +308,7 @@ Image PaintGrid() {
         const double from_anchor_y = j * px_y;  // millimetres from y = +90 towards -90
         for (int i = 0; i < kGridTexture; ++i) {
             const double from_anchor_x = i * px_x;  // millimetres from x = -65
-            const double f = std::max(coverage(from_anchor_x, px_x, 10, 0.35), coverage(from_anchor_y, px_y, 10, 0.35));
+            const double f = std::max(coverage(from_anchor_x, px_x, 10, 0.45), coverage(from_anchor_y, px_y, 10, 0.45));
             double s = std::max(coverage(from_anchor_x, px_x, 50, 0.8), coverage(from_anchor_y, px_y, 50, 0.8));
             // The border of the work area is drawn fully inside the texture.
             if (i * px_x < 1.0 || (i + 1) * px_x > 2 * kAreaX - 1.0 || j * px_y < 1.0 || (j + 1) * px_y > 2 * kAreaY - 1.0)
