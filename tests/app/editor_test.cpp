@@ -1,0 +1,214 @@
+// The editor's start-up, message handling and teardown on the headless window layer, run
+// from the real assets folder (or a copy of it).
+#include "app/editor.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/menus.h"
+#include "app/replay.h"
+#include "model/cloadobj.h"
+#include "platform/cdialog.h"
+#include "platform/window.h"
+#include "project/project.h"
+#include "render/cdebug.h"
+#include "tests/support/gl_test.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class EditorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        old_dir = fs::current_path();
+        std::string error;
+        window = morva::CreateMainWindow("Morva", &error);
+        ASSERT_NE(window, nullptr) << error;
+    }
+    void TearDown() override {
+        if (started) StopEditor(shell);
+        hDC = nullptr;
+        morva::DestroyMainWindow(window);
+        fs::current_path(old_dir);
+    }
+    bool Start(const fs::path& assets) {
+        fs::current_path(assets);
+        started = true;
+        return StartEditor(shell, window);
+    }
+    const cdebug::chunk& NewestLine() { return *mgrDebug->lines.back(); }
+
+    fs::path old_dir;
+    morva::Window* window = nullptr;
+    ShellState shell;
+    bool started = false;
+};
+
+// A flat grid of n x n vertices in the narrow OBJ dialect: big enough to take a while.
+void WriteGridObj(const fs::path& path, int n) {
+    std::ofstream out(path);
+    for (int y = 0; y < n; ++y) {
+        for (int x = 0; x < n; ++x) out << "v " << x * 0.2 << ' ' << y * 0.2 << " 0\n";
+    }
+    out << "vt 0 0\nvn 0 0 1\n";
+    for (int y = 0; y + 1 < n; ++y) {
+        for (int x = 0; x + 1 < n; ++x) {
+            const int a = y * n + x + 1;
+            out << "f " << a << "/1/1 " << a + 1 << "/1/1 " << a + n + 1 << "/1/1 " << a + n << "/1/1\n";
+        }
+    }
+}
+
+TEST_F(EditorTest, StartsWithServicesModelsAndTheFirstLogLine) {
+    ASSERT_TRUE(Start(morva_test::AssetsDir()));
+    EXPECT_NE(mgrText, nullptr);
+    EXPECT_NE(mgrInput, nullptr);
+    EXPECT_NE(mgrShader, nullptr);
+    EXPECT_NE(mgrObj, nullptr);
+    EXPECT_NE(mgrTXT, nullptr);
+    EXPECT_NE(mgrProject, nullptr);
+    EXPECT_NE(mgrDialog, nullptr);
+    ASSERT_NE(mgrDebug, nullptr);
+    ASSERT_EQ(mgrDebug->lines.size(), 1u);
+    EXPECT_EQ(NewestLine().text, "Inicjalized Morva v0.0.1");
+    EXPECT_EQ(NewestLine().kind, Debug_Info);
+    ASSERT_NE(shell.skybox, nullptr);
+    ASSERT_NE(shell.machine, nullptr);
+    EXPECT_TRUE(shell.skybox->readable);
+    EXPECT_TRUE(shell.machine->readable);
+    EXPECT_GT(shell.machine->triangle_count, 0u);
+    EXPECT_EQ(shell.modelProgram, mgrObj->shader);
+    EXPECT_FLOAT_EQ(Zoom, 2.0f);
+    EXPECT_EQ(shell.viewSteps, nullptr);
+
+    // The first frame ends with the view steps the next frame's camera input uses.
+    bool drew = false;
+    EXPECT_TRUE(EditorIteration(shell, &drew));
+    EXPECT_TRUE(drew);
+    EXPECT_NE(shell.viewSteps, nullptr);
+
+    StopEditor(shell);
+    started = false;
+    EXPECT_EQ(mgrText, nullptr);
+    EXPECT_EQ(mgrDebug, nullptr);
+    EXPECT_EQ(gFileName, nullptr);
+}
+
+TEST_F(EditorTest, MissingStartupFilesStillGiveAWorkingEditor) {
+    const fs::path empty = morva_test::MakeTempDir();
+    ASSERT_TRUE(Start(empty));
+    EXPECT_FALSE(shell.machine->readable);
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(EditorIteration(shell));
+    EXPECT_EQ(NewestLine().text, "Inicjalized Morva v0.0.1");
+}
+
+TEST_F(EditorTest, WheelMessagesZoomWithoutDrawingAFrame) {
+    ASSERT_TRUE(Start(morva_test::AssetsDir()));
+    morva::PostHeadlessWheel(window, 120);
+    bool drew = true;
+    EXPECT_TRUE(EditorIteration(shell, &drew));
+    EXPECT_FALSE(drew);
+    EXPECT_NEAR(Zoom, 1.88f, 1e-6f);
+    morva::PostHeadlessWheel(window, 0);
+    EXPECT_TRUE(EditorIteration(shell));
+    EXPECT_NEAR(Zoom, 1.88f, 1e-6f);
+}
+
+TEST_F(EditorTest, CloseEndsTheLoopWithoutAnotherFrame) {
+    ASSERT_TRUE(Start(morva_test::AssetsDir()));
+    EXPECT_TRUE(EditorIteration(shell));
+    const long frames = shell.frames;
+    morva::PostHeadlessClose(window);
+    EXPECT_FALSE(EditorIteration(shell));
+    EXPECT_EQ(shell.frames, frames);
+}
+
+TEST_F(EditorTest, CloseDuringTheStartupLoadsIsHonouredAfterTheLoad) {
+    // A copy of the assets whose machine model takes long enough for loading screens.
+    const fs::path assets = fs::path(morva_test::MakeTempDir()) / "assets";
+    fs::copy(morva_test::AssetsDir(), assets, fs::copy_options::recursive);
+    WriteGridObj(assets / "Morva.obj", 600);
+    morva::PostHeadlessClose(window);
+    EXPECT_FALSE(Start(assets));
+    EXPECT_TRUE(gQuitRequested);
+    morva::WindowEvent event;
+    EXPECT_FALSE(morva::PollWindowEvent(window, &event));  // the loading screen took it
+}
+
+TEST_F(EditorTest, TheLoadingScreenRemembersACloseRequest) {
+    ASSERT_TRUE(Start(morva_test::AssetsDir()));
+    EXPECT_FALSE(gQuitRequested);
+    morva::PostHeadlessWheel(window, 120);
+    DrawLoading(0, 5, 10.0f, 0.0f);  // takes the wheel message
+    EXPECT_NEAR(Zoom, 1.88f, 1e-6f);
+    EXPECT_FALSE(gQuitRequested);
+    morva::PostHeadlessClose(window);
+    DrawLoading(0, 5, 20.0f, 0.0f);  // takes the close request and keeps it
+    EXPECT_TRUE(gQuitRequested);
+    morva::WindowEvent event;
+    EXPECT_FALSE(morva::PollWindowEvent(window, &event));
+
+    // The screen itself: plain white with blue text starting at the centre.
+    morva::ClientImage img;
+    ASSERT_TRUE(morva::ReadHeadlessClientImage(window, &img));
+    WriteClientPng(morva_test::OutputDir() + "/loading-screen.png", img);
+    auto pixel = [&](int x, int y) { return &img.rgba[(size_t(y) * img.width + x) * 4]; };
+    EXPECT_GE(pixel(5, 5)[0], 240);
+    EXPECT_GE(pixel(1000, 700)[1], 240);
+    int blue = 0, left_of_centre = 0;
+    for (int y = 384; y < 400; ++y) {
+        for (int x = 400; x < 900; ++x) {
+            const uint8_t* p = pixel(x, y);
+            const bool is_blue = p[2] > 150 && p[0] < 120 && p[1] < 120;
+            blue += is_blue;
+            left_of_centre += is_blue && x < 510;
+        }
+    }
+    EXPECT_GT(blue, 100);
+    EXPECT_EQ(left_of_centre, 0);
+}
+
+TEST_F(EditorTest, MissingChooserIsReportedAndACancelLogsNothing) {
+    ASSERT_TRUE(Start(morva_test::AssetsDir()));
+    mgrDialog->chooser = "/nonexistent/zenity";
+    CommandImportOBJ();
+    EXPECT_EQ(NewestLine().text, "File dialog unavailable: install zenity");
+    EXPECT_EQ(NewestLine().kind, Debug_Error);
+
+    const std::string dir = morva_test::MakeTempDir();
+    const std::string chooser = dir + "/zenity";
+    std::ofstream(chooser) << "#!/bin/sh\nexit 1\n";
+    chmod(chooser.c_str(), 0755);
+    mgrDialog->chooser = chooser;
+    const size_t lines = mgrDebug->lines.size();
+    CommandOpenProject();
+    CommandSaveProject();
+    CommandImportImage();
+    EXPECT_EQ(mgrDebug->lines.size(), lines);
+    ASSERT_NE(gFileName, nullptr);  // a cancelled save leaves an empty path
+    EXPECT_STREQ(gFileName, "");
+}
+
+TEST_F(EditorTest, SaveAsksEveryTimeAndKeepsTheChosenPath) {
+    ASSERT_TRUE(Start(morva_test::AssetsDir()));
+    const std::string dir = morva_test::MakeTempDir();
+    mgrDialog->scripted = true;
+    mgrDialog->scripted_answers.push_back({true, dir + "/a.prj"});
+    mgrDialog->scripted_answers.push_back({true, dir + "/b.prj"});
+    CommandSaveProject();
+    EXPECT_EQ(NewestLine().text, "Save Project OK");
+    CommandSaveProject();
+    EXPECT_EQ(NewestLine().text, "Save Project OK");
+    EXPECT_TRUE(mgrDialog->scripted_answers.empty());
+    EXPECT_STREQ(gFileName, (dir + "/b.prj").c_str());
+    EXPECT_TRUE(fs::exists(dir + "/a.prj"));
+    EXPECT_TRUE(fs::exists(dir + "/b.prj"));
+}
+
+}  // namespace
