@@ -133,15 +133,7 @@ void ApplyDirectives(cloadobj& loader, cloadobj_conteiner& m, const std::vector<
 
 // Reads and parses the file; false when it cannot be read or held in memory.
 bool ReadModelText(const char* path, ObjText& text, ProgressClock& clock) {
-    FileBytes bytes;
-    if (!ReadFileBytes(path, bytes)) return false;
-    try {
-        ParseObjText(bytes.begin(), bytes.end(), text, ObjLineHook{ReportReadingProgress, &clock});
-    } catch (const std::bad_alloc&) {
-        text = ObjText{};
-        return false;
-    }
-    return true;
+    return ReadObjFile(path, text, ObjLineHook{ReportReadingProgress, &clock});
 }
 
 void CopyIntoModel(ObjText& text, cloadobj_conteiner& m, ProgressClock& clock) {

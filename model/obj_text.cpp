@@ -13,52 +13,44 @@ namespace {
 constexpr uint32_t kNoTexcoord = 0xFFFFFFFFu;
 constexpr uint32_t kNoNormal = 0xFFFFFFFFu;
 
-// A face that needs a second look once the whole text is read.
-struct PendingFace {
-    uint32_t first;          // its first triangle
-    uint32_t count;          // its triangles
-    bool forward;            // names an element not yet read at its line
-    bool needs_normal;       // some corner has no normal
-    bool dropped;
-};
+using PendingFace = ObjPendingFace;
 
+// The reading state of one piece of text.
 struct ObjReader {
     ObjText& out;
-    std::vector<PendingFace> pending;
-    bool missing_texcoord = false;
+    const char* buffer_end;   // end of the piece: digit runs may be loaded up to it
+    std::vector<PendingFace>& pending;
+    bool& missing_texcoord;
 };
 
 // ---- numbers ----------------------------------------------------------------------------
 
-// Next float on the line; the common case (a blank, then a digit or a minus) goes straight to
-// the decimal parser, anything else through the general scan.
-inline float NextFloat(const char*& p, const char* le) {
+// Next float on the line; the common case (a blank, then a plain decimal) is read directly,
+// anything else through the general scan.
+inline float NextFloat(const char*& p, const char* le, const char* buffer_end) {
     while (p < le && (*p == ' ' || *p == '\t')) ++p;
-    if (p < le && (IsDecimalDigit(*p) || *p == '-')) {
-        float value = 0.0f;
-        fast_float::from_chars_result r = fast_float::from_chars(p, le, value);
-        if (r.ec == std::errc() || r.ptr > p) {
-            p = r.ptr;
-            return r.ec == std::errc() && std::isfinite(value) ? value : 0.0f;
-        }
-    }
+    float value = 0.0f;
+    if (ReadPlainDecimal(p, le, buffer_end, value)) return value;
     return ScanFloat(p, le);
 }
 
-// Reads a signed integer token at p. False when p does not hold one. Magnitudes beyond any
-// possible element count are kept large but bounded.
-inline bool ReadSignedIndex(const char*& p, const char* le, int64_t& value) {
+// Value of the run of decimal digits at p (p holds at least one digit); p moves past it.
+// Values beyond any element count stay large (at least 2^40) without overflowing.
+inline int64_t ReadDigitRun(const char*& p, const char* le, const char* buffer_end) {
+    size_t count = 0;
+    const uint64_t v = ReadDigits(p, le, buffer_end, count);
+    return count > 12 ? (int64_t(1) << 40) : int64_t(v);
+}
+
+// Reads a signed integer token at p. False when p does not hold one.
+inline bool ReadSignedIndex(const char*& p, const char* le, const char* buffer_end, int64_t& value) {
     bool negative = false;
     if (p < le && (*p == '-' || *p == '+')) {
         negative = *p == '-';
         ++p;
     }
     if (p >= le || !IsDecimalDigit(*p)) return false;
-    int64_t v = 0;
-    do {
-        if (v < (int64_t(1) << 40)) v = v * 10 + (*p - '0');
-        ++p;
-    } while (p < le && IsDecimalDigit(*p));
+    const int64_t v = ReadDigitRun(p, le, buffer_end);
     value = negative ? -v : v;
     return true;
 }
@@ -83,24 +75,27 @@ inline bool ResolveIndex(int64_t written, uint32_t count, uint32_t& index) {
 
 // ---- statements -------------------------------------------------------------------------
 
+// The first `n` numbers of a line (missing ones 0), from one inlined copy of the reader.
+inline void ReadFloats(const ObjReader& r, const char* p, const char* le, float* out, int n) {
+    for (int i = 0; i < n; ++i) out[i] = NextFloat(p, le, r.buffer_end);
+}
+
 void ReadPosition(ObjReader& r, const char* p, const char* le) {
-    float a = NextFloat(p, le) / 50.0f;
-    float b = NextFloat(p, le) / 50.0f;
-    float c = NextFloat(p, le) / 50.0f;
-    r.out.positions.emplace_back(a, c, b, 0.0f);
+    float v[3];
+    ReadFloats(r, p, le, v, 3);
+    r.out.positions.emplace_back(v[0] / 50.0f, v[2] / 50.0f, v[1] / 50.0f, 0.0f);
 }
 
 void ReadNormal(ObjReader& r, const char* p, const char* le) {
-    float a = NextFloat(p, le) / 50.0f;
-    float b = NextFloat(p, le) / 50.0f;
-    float c = NextFloat(p, le) / 50.0f;
-    r.out.normals.emplace_back(a, c, b, 0.0f);
+    float v[3];
+    ReadFloats(r, p, le, v, 3);
+    r.out.normals.emplace_back(v[0] / 50.0f, v[2] / 50.0f, v[1] / 50.0f, 0.0f);
 }
 
 void ReadTexcoord(ObjReader& r, const char* p, const char* le) {
-    float u = NextFloat(p, le);
-    float v = NextFloat(p, le);
-    r.out.texcoords.emplace_back(u, 1.0f - v, 0.0f, 0.0f);
+    float v[2];
+    ReadFloats(r, p, le, v, 2);
+    r.out.texcoords.emplace_back(v[0], 1.0f - v[1], 0.0f, 0.0f);
 }
 
 struct Corner {
@@ -113,7 +108,7 @@ struct Corner {
 inline bool ReadCorner(ObjReader& r, const char*& p, const char* le, Corner& c, bool& forward) {
     const uint32_t npos = uint32_t(r.out.positions.size());
     int64_t written = 0;
-    if (!ReadSignedIndex(p, le, written) || !ResolveIndex(written, npos, c.pos)) return false;
+    if (!ReadSignedIndex(p, le, r.buffer_end, written) || !ResolveIndex(written, npos, c.pos)) return false;
     forward |= c.pos >= npos;
     c.uv = kNoTexcoord;
     c.nrm = kNoNormal;
@@ -121,14 +116,14 @@ inline bool ReadCorner(ObjReader& r, const char*& p, const char* le, Corner& c, 
         ++p;
         if (p < le && *p != '/' && !IsBlank(*p)) {
             const uint32_t nuv = uint32_t(r.out.texcoords.size());
-            if (!ReadSignedIndex(p, le, written) || !ResolveIndex(written, nuv, c.uv)) return false;
+            if (!ReadSignedIndex(p, le, r.buffer_end, written) || !ResolveIndex(written, nuv, c.uv)) return false;
             forward |= c.uv >= nuv;
         }
         if (p < le && *p == '/') {
             ++p;
             if (p < le && !IsBlank(*p)) {
                 const uint32_t nnrm = uint32_t(r.out.normals.size());
-                if (!ReadSignedIndex(p, le, written) || !ResolveIndex(written, nnrm, c.nrm)) return false;
+                if (!ReadSignedIndex(p, le, r.buffer_end, written) || !ResolveIndex(written, nnrm, c.nrm)) return false;
                 forward |= c.nrm >= nnrm;
             }
         }
@@ -183,7 +178,7 @@ void ReadLine(ObjReader& r, const char* p, const char* le) {
         int64_t written = 0;
         uint32_t index = 0;
         const uint32_t npos = uint32_t(r.out.positions.size());
-        if (ReadSignedIndex(p, le, written) && ResolveIndex(written, npos, index) && index < npos) {
+        if (ReadSignedIndex(p, le, r.buffer_end, written) && ResolveIndex(written, npos, index) && index < npos) {
             r.out.line_points.push_back(r.out.positions[index]);
         }
         // Skip the rest of the token (a "/vt" part or anything unreadable).
@@ -362,27 +357,44 @@ void FinishFaces(ObjReader& r) {
 
 }  // namespace
 
-void ParseObjText(const char* begin, const char* end, ObjText& out, ObjLineHook hook) {
-    ObjReader reader{out, {}, false};
-    const char* p = begin;
-    uint32_t lines = 0;
-    uint32_t until_hook = kObjLineHookInterval;
+void BeginObjText(ObjTextState& state, ObjText& out, ObjLineHook hook) {
+    state = ObjTextState{};
+    state.out = &out;
+    state.hook = hook;
+}
+
+void FeedObjText(ObjTextState& state, const char* begin, const char* end, bool last) {
+    if (state.out == nullptr) return;
     if (begin == nullptr || end < begin) end = begin;
+    ObjReader reader{*state.out, end, state.pending, state.missing_texcoord};
+    const char* p = begin;
     for (;;) {
         const char* nl =
             p < end ? static_cast<const char*>(std::memchr(p, '\n', size_t(end - p))) : nullptr;
-        const char* line_end = nl ? nl : end;
-        const char* le = line_end;
+        if (!nl && !last) break;
+        const char* le = nl ? nl : end;
         if (le > p && le[-1] == '\r') --le;
         ReadStatement(reader, p, le);
-        ++lines;
-        if (--until_hook == 0) {
-            until_hook = kObjLineHookInterval;
-            if (hook.call) hook.call(hook.context, lines);
+        ++state.out->line_count;
+        if (--state.until_hook == 0) {
+            state.until_hook = kObjLineHookInterval;
+            if (state.hook.call) state.hook.call(state.hook.context, state.out->line_count);
         }
         if (!nl) break;
         p = nl + 1;
     }
-    out.line_count = lines;
+}
+
+void FinishObjText(ObjTextState& state) {
+    if (state.out == nullptr) return;
+    ObjReader reader{*state.out, nullptr, state.pending, state.missing_texcoord};
     FinishFaces(reader);
+    state.pending.clear();
+}
+
+void ParseObjText(const char* begin, const char* end, ObjText& out, ObjLineHook hook) {
+    ObjTextState state;
+    BeginObjText(state, out, hook);
+    FeedObjText(state, begin, end, true);
+    FinishObjText(state);
 }

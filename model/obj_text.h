@@ -48,3 +48,33 @@ constexpr uint32_t kObjLineHookInterval = 4096;
 // coordinate uses one (0, 0) appended to `texcoords`; a face without normals gets its flat
 // normal appended to `normals`.
 void ParseObjText(const char* begin, const char* end, ObjText& out, ObjLineHook hook = {});
+
+// The same reading done piece by piece, for a file read in blocks.
+// A face whose indices or normals can only be settled once the whole text is read.
+struct ObjPendingFace {
+    uint32_t first;          // its first triangle
+    uint32_t count;          // its triangles
+    bool forward;            // names an element not read yet at its line
+    bool needs_normal;       // some corner has no normal
+    bool dropped;
+};
+
+struct ObjTextState {
+    ObjText* out = nullptr;
+    ObjLineHook hook;
+    std::vector<ObjPendingFace> pending;
+    bool missing_texcoord = false;
+    uint32_t until_hook = kObjLineHookInterval;
+};
+
+void BeginObjText(ObjTextState& state, ObjText& out, ObjLineHook hook = {});
+// Reads the lines of [begin, end). With `last` false only lines ending in a line feed are read
+// and the rest is left for the next piece (the caller passes it again); with `last` true the
+// text after the final line feed, possibly empty, is read as the last line.
+void FeedObjText(ObjTextState& state, const char* begin, const char* end, bool last);
+// Settles forward references, missing normals and texture coordinates.
+void FinishObjText(ObjTextState& state);
+
+// Reads an OBJ file in blocks through the functions above (the file is never held whole).
+// False, with `out` emptied, when the file cannot be opened or read or memory runs out.
+bool ReadObjFile(const char* path, ObjText& out, ObjLineHook hook = {});

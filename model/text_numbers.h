@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 inline bool IsDecimalDigit(char c) { return c >= '0' && c <= '9'; }
 inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
@@ -25,10 +26,102 @@ inline bool NumberStartsAt(const char* p, const char* end) {
     return c == '.' && p + 1 < end && IsDecimalDigit(p[1]);
 }
 
+// Powers of ten that a double holds exactly.
+constexpr double kExactPowersOfTen[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+// Powers of ten that a 64-bit integer holds.
+constexpr uint64_t kIntegerPowersOfTen[20] = {
+    1ull,          10ull,          100ull,          1000ull,          10000ull,
+    100000ull,     1000000ull,     10000000ull,     100000000ull,     1000000000ull,
+    10000000000ull, 100000000000ull, 1000000000000ull, 10000000000000ull, 100000000000000ull,
+    1000000000000000ull, 10000000000000000ull, 100000000000000000ull, 1000000000000000000ull,
+    10000000000000000000ull};
+
+// The digits among the eight bytes at p, up to the first byte that is not one: their count
+// (0 to 8) and value. The eight bytes are loaded at once, the digits found by bit masks and
+// combined by three multiplications.
+inline unsigned EightDigits(const char* p, uint64_t& value) {
+    uint64_t chunk;
+    std::memcpy(&chunk, p, sizeof chunk);
+    const uint64_t x = chunk ^ 0x3030303030303030ull;  // digits become bytes 0 to 9
+    const uint64_t not_digit = (x & 0xF0F0F0F0F0F0F0F0ull) |
+                               (((x & 0x0F0F0F0F0F0F0F0Full) + 0x0606060606060606ull) & 0xF0F0F0F0F0F0F0F0ull);
+    const unsigned n = not_digit ? unsigned(__builtin_ctzll(not_digit)) >> 3 : 8u;
+    if (n == 0) {
+        value = 0;
+        return 0;
+    }
+    uint64_t v = x << (8 * (8 - n));  // the digits as if led by zeros
+    v = (v * 2561) >> 8;
+    v = ((v & 0x00FF00FF00FF00FFull) * 6553601) >> 16;
+    v = ((v & 0x0000FFFF0000FFFFull) * 42949672960001ull) >> 32;
+    value = v;
+    return n;
+}
+
+// Reads the run of decimal digits at p and counts them; the value is exact for up to 19
+// digits. The run ends at `end` at the latest. While eight bytes up to `readable_end` remain
+// they are examined at once, which is safe because a byte at `end` before `readable_end` is
+// never a digit (a line end).
+inline uint64_t ReadDigits(const char*& p, const char* end, const char* readable_end, size_t& count) {
+    uint64_t value = 0;
+    count = 0;
+    while (readable_end - p >= 8) {
+        uint64_t part;
+        const unsigned n = EightDigits(p, part);
+        value = value * kIntegerPowersOfTen[n] + part;
+        count += n;
+        p += n;
+        if (n < 8) return value;
+    }
+    while (p < end && IsDecimalDigit(*p)) {
+        value = value * 10 + uint64_t(*p - '0');
+        ++count;
+        ++p;
+    }
+    return value;
+}
+
+// Fast path for the common form [-]digits[.digits] without exponent: with at most 19 digits
+// whose value is below 2^53, value / 10^fraction_digits is one exactly rounded double
+// division. That double rounds to the same float as the decimal unless it lies exactly
+// halfway between two floats. False (p unchanged) for that case and every other form; the
+// caller then uses the general parser. `readable_end` as for ReadDigits.
+inline bool ReadPlainDecimal(const char*& p, const char* end, const char* readable_end, float& out) {
+    const char* q = p;
+    const bool negative = q < end && *q == '-';
+    if (negative) ++q;
+    size_t int_digits = 0;
+    uint64_t m = ReadDigits(q, end, readable_end, int_digits);
+    size_t fraction_digits = 0;
+    if (q < end && *q == '.') {
+        ++q;
+        const uint64_t fraction = ReadDigits(q, end, readable_end, fraction_digits);
+        if (int_digits + fraction_digits > 19) return false;
+        m = m * kIntegerPowersOfTen[fraction_digits] + fraction;
+    }
+    const size_t digits = int_digits + fraction_digits;
+    if (digits == 0 || digits > 19) return false;
+    if (q < end && (*q == 'e' || *q == 'E')) return false;
+    if (m > (uint64_t(1) << 53)) return false;
+    const double d = double(m) / kExactPowersOfTen[fraction_digits];
+    uint64_t bits;
+    std::memcpy(&bits, &d, sizeof bits);
+    // The 29 mantissa bits a float drops are exactly one half: a tie only the decimal can settle.
+    if ((bits & 0x1FFFFFFFu) == 0x10000000u) return false;
+    const float v = float(d);
+    out = negative ? -v : v;
+    p = q;
+    return true;
+}
+
 // Reads the decimal number that starts at p (NumberStartsAt(p, end) must hold): sign,
 // digits, fraction and exponent, correctly rounded to float. Values too large for a float
 // read as 0, so that a broken file cannot put infinities into a model.
 inline float ReadNumberAt(const char*& p, const char* end) {
+    float plain = 0.0f;
+    if (ReadPlainDecimal(p, end, end, plain)) return plain;
     bool plus = *p == '+';
     const char* first = plus ? p + 1 : p;
     float value = 0.0f;
