@@ -65,12 +65,9 @@ for _ in $(seq 1 120); do
   sleep 0.5
 done
 [ -n "$wid" ] || fail "no window titled Morva"
-sleep 6
 
 read -r width height < <(xdotool getwindowgeometry --shell "$wid" | awk -F= '/WIDTH|HEIGHT/{print $2}' | xargs)
 [ "$width" = 1016 ] && [ "$height" = 736 ] || fail "client area is ${width}x${height}, expected 1016x736"
-
-import -window "$wid" "$out/start.png"
 
 # Mean colour of a region as "r g b" in 0..255.
 mean() {  # mean FILE W H X Y
@@ -80,6 +77,15 @@ mean() {  # mean FILE W H X Y
 spread() {  # spread FILE W H X Y
   convert "$1" -crop "$2x$3+$4+$5" +repage -colorspace gray -format '%[fx:int(255*standard_deviation)]\n' info:
 }
+
+# The start-up loads show a plain loading screen; wait until the menu bar is drawn.
+for _ in $(seq 1 60); do
+  import -window "$wid" "$out/start.png"
+  [ "$(spread "$out/start.png" 230 16 0 0)" -gt 10 ] && break
+  sleep 0.5
+done
+sleep 1
+import -window "$wid" "$out/start.png"
 
 read -r r g b < <(mean "$out/start.png" 1016 80 0 24)
 [ "$b" -gt "$r" ] || fail "no sky at the top of the view (mean $r $g $b)"
