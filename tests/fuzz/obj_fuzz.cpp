@@ -1,0 +1,123 @@
+// Fuzz target: the OBJ text reader and the GL-free rest of a model load (bounding box,
+// quadtree, ray queries). Checks that every stored index is valid for its array, that
+// material switches stay in order within the triangles, that no coordinate is infinite or
+// NaN, that the tree holds every triangle once and that its ray answer equals testing
+// every triangle in file order.
+#include "tests/fuzz/fuzz_check.h"
+
+#include "model/obj_text.h"
+#include "model/quadtree.h"
+
+#include <cmath>
+#include <cstdint>
+
+namespace {
+
+bool Finite(const cMath::vector4& v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z) && std::isfinite(v.w);
+}
+
+void CheckIndices(const ObjText& text) {
+    const size_t npos = text.positions.size();
+    const size_t nuv = text.texcoords.size();
+    const size_t nnrm = text.normals.size();
+    for (const tiangle_face& t : text.triangles) {
+        FUZZ_CHECK(t.pos0 < npos && t.pos1 < npos && t.pos2 < npos);
+        FUZZ_CHECK(t.uv0 < nuv && t.uv1 < nuv && t.uv2 < nuv);
+        FUZZ_CHECK(t.nrm0 < nnrm && t.nrm1 < nnrm && t.nrm2 < nnrm);
+    }
+    uint32_t previous = 0;
+    for (const ObjDirective& d : text.directives) {
+        if (d.kind != ObjDirective::kUseMaterial) continue;
+        FUZZ_CHECK(d.triangle <= text.triangles.size());
+        FUZZ_CHECK(d.triangle >= previous);
+        previous = d.triangle;
+    }
+    for (const cMath::vector4& v : text.positions) FUZZ_CHECK(Finite(v));
+    for (const cMath::vector4& v : text.normals) FUZZ_CHECK(Finite(v));
+    for (const cMath::vector4& v : text.texcoords) FUZZ_CHECK(Finite(v));
+    for (const cMath::vector4& v : text.line_points) FUZZ_CHECK(Finite(v));
+}
+
+void BoundingBox(const ObjText& text, cMath::vector4 box[2]) {
+    box[0] = box[1] = cMath::vector4();
+    if (text.positions.empty()) return;
+    box[0] = box[1] = text.positions[0];
+    for (const cMath::vector4& p : text.positions) {
+        box[0].x = std::fmin(box[0].x, p.x);
+        box[0].y = std::fmin(box[0].y, p.y);
+        box[0].z = std::fmin(box[0].z, p.z);
+        box[1].x = std::fmax(box[1].x, p.x);
+        box[1].y = std::fmax(box[1].y, p.y);
+        box[1].z = std::fmax(box[1].z, p.z);
+    }
+}
+
+// The nearest accepted hit over all triangles in file order (the reference for the tree).
+float BruteForceHit(const ObjText& text, const float* o, const float* d, bool flag) {
+    const float lower = flag ? -1.0f : 0.0f;
+    float best = lower;
+    const cMath::vector4* p = text.positions.data();
+    for (const tiangle_face& t : text.triangles) {
+        const float hit = intersect_triangle(o, d, &p[t.pos0].x, &p[t.pos1].x, &p[t.pos2].x);
+        if (hit != -1.0f && hit > lower && (best == lower || hit < best)) best = hit;
+    }
+    return best;
+}
+
+bool SameFloat(float a, float b) { return a == b || (std::isnan(a) && std::isnan(b)); }
+
+void CheckRay(const OuadTree& tree, const ObjText& text, const float* o, const float* d) {
+    for (bool flag : {false, true}) {
+        const float from_tree = tree.TestIntersection(text.positions.data(), o, d, flag);
+        FUZZ_CHECK(SameFloat(from_tree, BruteForceHit(text, o, d, flag)));
+    }
+}
+
+void CheckTree(ObjText& text) {
+    cMath::vector4 box[2];
+    BoundingBox(text, box);
+    OuadTree tree;
+    tree.GiveBBox(box);
+    for (tiangle_face& t : text.triangles) tree.Push(&t, text.positions.data());
+    FUZZ_CHECK(tree.CountTriangles() == text.triangles.size());
+    tree.Optimize();
+    FUZZ_CHECK(tree.CountTriangles() == text.triangles.size());
+    FUZZ_CHECK(TreeDepth(tree) <= kQuadTreeMaxDepth + 1);
+    if (text.triangles.empty()) return;
+
+    // Straight down through the middle of the box.
+    const float cx = (box[0].x + box[1].x) / 2, cz = (box[0].z + box[1].z) / 2;
+    const float down_o[3] = {cx, box[1].y + 1.0f, cz};
+    const float down_d[3] = {0.0f, -1.0f, 0.0f};
+    CheckRay(tree, text, down_o, down_d);
+    // Corner to corner.
+    const float diag_o[3] = {box[0].x - 1.0f, box[0].y - 1.0f, box[0].z - 1.0f};
+    const float diag_d[3] = {box[1].x - diag_o[0], box[1].y - diag_o[1], box[1].z - diag_o[2]};
+    CheckRay(tree, text, diag_o, diag_d);
+    // Aimed at the middle of the first and of the last triangle.
+    for (const tiangle_face* t : {&text.triangles.front(), &text.triangles.back()}) {
+        const cMath::vector4& a = text.positions[t->pos0];
+        const cMath::vector4& b = text.positions[t->pos1];
+        const cMath::vector4& c = text.positions[t->pos2];
+        const float m[3] = {(a.x + b.x + c.x) / 3, (a.y + b.y + c.y) / 3, (a.z + b.z + c.z) / 3};
+        const float o[3] = {m[0] + 0.3f, m[1] + 1.0f, m[2] + 0.2f};
+        const float d[3] = {m[0] - o[0], m[1] - o[1], m[2] - o[2]};
+        CheckRay(tree, text, o, d);
+    }
+}
+
+void CountLines(void* context, uint32_t lines) { *static_cast<uint32_t*>(context) = lines; }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
+    const char* begin = reinterpret_cast<const char*>(data);
+    ObjText text;
+    uint32_t hooked = 0;
+    ParseObjText(begin, begin + size, text, ObjLineHook{CountLines, &hooked});
+    FUZZ_CHECK(hooked <= text.line_count);
+    CheckIndices(text);
+    CheckTree(text);
+    return 0;
+}
