@@ -254,13 +254,18 @@ float cloadobj::IntersectLine(cloadobj_conteiner* model, float* origin, float* d
     return model->tree.TestIntersection(model->positions.data(), origin, direction, flag);
 }
 
-void cloadobj::Render(cloadobj_conteiner* model) { glCallList(model->list_shaded); }
+// A model whose file could not be read has no lists (name 0): drawing it draws nothing.
+static void CallList(uint32_t list) {
+    if (list != 0) glCallList(list);
+}
 
-void cloadobj::Render_no_Shader(cloadobj_conteiner* model) { glCallList(model->list_plain); }
+void cloadobj::Render(cloadobj_conteiner* model) { CallList(model->list_shaded); }
 
-void cloadobj::RenderShadow(cloadobj_conteiner* model) { glCallList(model->list_shadow); }
+void cloadobj::Render_no_Shader(cloadobj_conteiner* model) { CallList(model->list_plain); }
 
-void cloadobj::RenderGlow(cloadobj_conteiner* model) { glCallList(model->list_glow); }
+void cloadobj::RenderShadow(cloadobj_conteiner* model) { CallList(model->list_shadow); }
+
+void cloadobj::RenderGlow(cloadobj_conteiner* model) { CallList(model->list_glow); }
 
 void cloadobj::MakeObjectTextureModeClamp(cloadobj_conteiner* model) {
     if (model == nullptr) return;
