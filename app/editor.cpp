@@ -66,9 +66,12 @@ void SetSkyAnisotropy() {
 }
 
 cloadobj_conteiner* LoadStartupModel(const char* path) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%s", path);
-    return mgrObj->LoadObj(buffer, DrawLoading);
+    cloadobj_conteiner* model = mgrObj->LoadObj(path, DrawLoading);
+    // The editor still runs without it; say why the view is empty on the console only.
+    if (!model->readable) {
+        std::fprintf(stderr, "morva: cannot read %s (start the editor from the assets folder)\n", path);
+    }
+    return model;
 }
 
 }  // namespace
