@@ -57,12 +57,64 @@ bool LooksLikeTga(std::string_view bytes) {
     return Uint16LE(bytes, 12) >= 1 && Uint16LE(bytes, 14) >= 1 && valid_depth(depth);
 }
 
+// One huffman table definition: class (0 or 1), slot (0 to 3) and at most 256 codes. The
+// decoder (stb_image 2.27, stbi__build_huffman) writes past its tables for a definition of
+// more than 256 codes, so such a file is refused before it runs.
+bool HuffmanTablesAreSound(std::string_view segment) {
+    size_t at = 0;
+    while (at < segment.size()) {
+        if (segment.size() - at < 17) return false;
+        const int q = ByteAt(segment, at);
+        if ((q >> 4) > 1 || (q & 15) > 3) return false;
+        size_t codes = 0;
+        for (size_t i = 1; i <= 16; ++i) codes += ByteAt(segment, at + i);
+        if (codes > 256 || segment.size() - at - 17 < codes) return false;
+        at += 17 + codes;
+    }
+    return true;
+}
+
+// Walks the markers of a JPEG file the way the decoder finds them (segments by their length,
+// entropy-coded data up to the next marker that is neither a stuffed 0xFF nor a restart) and
+// checks every huffman table definition on the way.
+bool JpegTablesAreSound(std::string_view bytes) {
+    size_t at = 2;  // after the start-of-image marker
+    while (at < bytes.size()) {
+        if (ByteAt(bytes, at) != 0xFF) {
+            ++at;  // the decoder skips bytes that do not start a marker
+            continue;
+        }
+        while (at < bytes.size() && ByteAt(bytes, at) == 0xFF) ++at;
+        if (at >= bytes.size()) break;
+        const int marker = ByteAt(bytes, at++);
+        if (marker == 0xD9) break;                                        // end of image
+        if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;  // no length
+        const size_t length = static_cast<size_t>(ByteAt(bytes, at) << 8 | ByteAt(bytes, at + 1));
+        if (length < 2 || bytes.size() - at < length) return marker != 0xC4;
+        if (marker == 0xC4 && !HuffmanTablesAreSound(bytes.substr(at + 2, length - 2))) return false;
+        at += length;
+        if (marker != 0xDA) continue;
+        // Entropy-coded data of a scan: up to a 0xFF that starts a real marker.
+        while (at + 1 < bytes.size()) {
+            if (ByteAt(bytes, at) == 0xFF) {
+                size_t next = at + 1;
+                while (next < bytes.size() && ByteAt(bytes, next) == 0xFF) ++next;
+                const int c = ByteAt(bytes, next);
+                if (next < bytes.size() && c != 0x00 && !(c >= 0xD0 && c <= 0xD7)) break;
+                at = next;
+            }
+            ++at;
+        }
+    }
+    return true;
+}
+
 // Only JPEG, PNG, BMP, TGA, PSD and HDR are decoded. The signatures accepted here exclude
 // every other format the decoder knows (GIF, PNM, PIC), so none of their decoders can run.
 bool IsAcceptedFormat(std::string_view bytes) {
     static const char kPng[] = {'\x89', 'P', 'N', 'G', '\r', '\n', '\x1a', '\n'};
     if (StartsWith(bytes, kPng, sizeof kPng)) return true;
-    if (StartsWith(bytes, "\xff\xd8", 2)) return true;
+    if (StartsWith(bytes, "\xff\xd8", 2)) return JpegTablesAreSound(bytes);
     if (StartsWith(bytes, "BM", 2)) return true;
     if (StartsWith(bytes, "8BPS", 4)) return true;
     if (StartsWith(bytes, "#?RADIANCE\n", 11) || StartsWith(bytes, "#?RGBE\n", 7)) return true;

@@ -136,3 +136,6 @@ with open(os.path.join(here, '..', '..', '..', 'fuzz', 'corpus', 'image', 'jpeg-
 put('image/jpeg-cut-in-half.jpg', jpeg[:len(jpeg) // 2])
 put('image/obj-text-renamed.png', 'v 0 0 0\nv 1 0 0\nv 0 0 1\nf 1 2 3\n')
 folder('image/folder-named-like-an-image.png')
+# a huffman table of 16 x 255 codes: the decoder's table holds 256
+dht = b'\xff\xc4' + struct.pack('>H', 2 + 17 + 4080) + b'\x00' + b'\xff' * 16 + b'\x00' * 4080
+put('image/jpeg-huffman-table-of-4080-codes.jpg', jpeg[:2] + dht + jpeg[2:])
