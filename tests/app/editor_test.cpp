@@ -2,6 +2,7 @@
 // from the real assets folder (or a copy of it).
 #include "app/editor.h"
 
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -87,11 +88,15 @@ TEST_F(EditorTest, StartsWithServicesModelsAndTheFirstLogLine) {
     EXPECT_FLOAT_EQ(Zoom, 2.0f);
     EXPECT_EQ(shell.viewSteps, nullptr);
 
-    // The first frame ends with the view steps the next frame's camera input uses.
+    // The first frame ends with the view steps the next frame's camera input uses, and no
+    // pass of it leaves a GL error behind.
+    while (glGetError() != GL_NO_ERROR) {
+    }
     bool drew = false;
     EXPECT_TRUE(EditorIteration(shell, &drew));
     EXPECT_TRUE(drew);
     EXPECT_NE(shell.viewSteps, nullptr);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 
     StopEditor(shell);
     started = false;
