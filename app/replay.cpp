@@ -149,6 +149,26 @@ private:
         if (morva::ReadHeadlessClientImage(run_.window, image)) return true;
         return Fail("the client image cannot be read");
     }
+    // One handler per command; each returns false after Fail().
+    bool Move(const ReplayCommand& c);
+    bool Press(const ReplayCommand& c);
+    bool Tap(const ReplayCommand& c);
+    bool Wheel(const ReplayCommand& c);
+    bool DrawFrames(const ReplayCommand& c);
+    bool Dialog(const ReplayCommand& c);
+    bool Shot(const ReplayCommand& c);
+    bool Close(const ReplayCommand& c);
+    bool Print(const ReplayCommand& c);
+    bool ExpectLog(const ReplayCommand& c);
+    bool ExpectLogCount(const ReplayCommand& c);
+    bool ExpectObjects(const ReplayCommand& c);
+    bool ExpectIndex(const ReplayCommand& c);
+    bool ExpectPosition(const ReplayCommand& c);
+    bool ExpectSize(const ReplayCommand& c);
+    bool ExpectRotate(const ReplayCommand& c);
+    bool ExpectMenu(const ReplayCommand& c);
+    bool ExpectMode(const ReplayCommand& c);
+    bool ExpectDialog(const ReplayCommand& c);
     bool ExpectVector(const ReplayCommand& c, int which);
     bool ExpectCamera(const ReplayCommand& c);
     bool ExpectPixel(const ReplayCommand& c);
@@ -354,124 +374,177 @@ bool Runner::ExpectVaried(const ReplayCommand& c) {
     return true;
 }
 
+bool Runner::Move(const ReplayCommand& c) {
+    long x = 0, y = 0;
+    if (!Integer(c.args[0], &x) || !Integer(c.args[1], &y)) return false;
+    morva::SetHeadlessCursorInClient(run_.window, int(x), int(y));
+    return true;
+}
+
+bool Runner::Press(const ReplayCommand& c) {
+    int code = 0;
+    if (!Key(c.args[0], &code)) return false;
+    morva::SetHeadlessKey(run_.window, code, c.verb == "down" || c.verb == "keydown");
+    return true;
+}
+
+bool Runner::Tap(const ReplayCommand& c) {
+    int code = 0;
+    if (!Key(c.args[0], &code)) return false;
+    morva::SetHeadlessKey(run_.window, code, true);
+    const bool ok = Frames(1);
+    morva::SetHeadlessKey(run_.window, code, false);
+    return ok && Frames(1);
+}
+
+bool Runner::Wheel(const ReplayCommand& c) {
+    long delta = 0;
+    if (!Integer(c.args[0], &delta)) return false;
+    morva::PostHeadlessWheel(run_.window, int(delta));
+    return true;
+}
+
+bool Runner::DrawFrames(const ReplayCommand& c) {
+    long n = 0;
+    if (!Integer(c.args[0], &n)) return false;
+    if (n < 0) return Fail("frames: a negative count");
+    return Frames(n);
+}
+
+bool Runner::Dialog(const ReplayCommand& c) {
+    cdialog_answer answer;
+    answer.confirmed = c.args[0] != "cancel";
+    if (answer.confirmed) answer.path = Resolve(c.args[0]);
+    mgrDialog->scripted_answers.push_back(answer);
+    return true;
+}
+
+bool Runner::Shot(const ReplayCommand& c) {
+    morva::ClientImage img;
+    if (!ClientImage(&img)) return false;
+    const std::string path = Resolve(c.args[0]);
+    if (!WriteClientPng(path, img)) return Fail("shot: cannot write " + path);
+    run_.shots[path] = img;
+    return true;
+}
+
+bool Runner::Close(const ReplayCommand&) {
+    if (run_.ended) return true;
+    morva::PostHeadlessClose(run_.window);
+    for (int i = 0; i < 1000 && !run_.ended; ++i) {
+        if (!EditorIteration(*run_.shell)) run_.ended = true;
+    }
+    return run_.ended || Fail("close: the editor did not end");
+}
+
+bool Runner::Print(const ReplayCommand& c) {
+    PrintState(*run_.shell, c.line);
+    return true;
+}
+
+bool Runner::ExpectLog(const ReplayCommand& c) {
+    if (mgrDebug->lines.empty()) return Fail("expect-log: the log is empty");
+    const cdebug::chunk& last = *mgrDebug->lines.back();
+    const std::string kind = KindName(last.kind);
+    if (kind == c.args[0] && last.text == c.args[1]) return true;
+    return Fail("expect-log: expected " + c.args[0] + " \"" + c.args[1] + "\", newest line is " + kind +
+                " \"" + last.text + "\"");
+}
+
+bool Runner::ExpectLogCount(const ReplayCommand& c) {
+    long n = 0;
+    if (!Integer(c.args[0], &n)) return false;
+    if (long(mgrDebug->lines.size()) == n) return true;
+    return Fail("expect-log-count: expected " + std::to_string(n) + " lines, found " +
+                std::to_string(mgrDebug->lines.size()) + " (newest: \"" +
+                (mgrDebug->lines.empty() ? std::string() : mgrDebug->lines.back()->text) + "\")");
+}
+
+bool Runner::ExpectObjects(const ReplayCommand& c) {
+    long n = 0;
+    if (!Integer(c.args[0], &n)) return false;
+    if (long(mgrProject->objects.size()) == n) return true;
+    return Fail("expect-objects: expected " + std::to_string(n) + ", found " +
+                std::to_string(mgrProject->objects.size()));
+}
+
+bool Runner::ExpectIndex(const ReplayCommand& c) {
+    long n = 0;
+    if (!Integer(c.args[0], &n)) return false;
+    const int got = c.verb == "expect-selected" ? mgrProject->selected : mgrProject->hovered;
+    if (got == n) return true;
+    return Fail(c.verb + ": expected " + std::to_string(n) + ", found " + std::to_string(got));
+}
+
+bool Runner::ExpectPosition(const ReplayCommand& c) { return ExpectVector(c, 0); }
+bool Runner::ExpectSize(const ReplayCommand& c) { return ExpectVector(c, 1); }
+bool Runner::ExpectRotate(const ReplayCommand& c) { return ExpectVector(c, 2); }
+
+bool Runner::ExpectMenu(const ReplayCommand& c) {
+    const MenuState& m = run_.shell->menu;
+    std::string got = "none";
+    if (m.menuOpen && m.openMenu >= 0 && m.openMenu < 4) got = kMenuNames[m.openMenu];
+    return got == c.args[0] || Fail("expect-menu: expected " + c.args[0] + ", found " + got);
+}
+
+bool Runner::ExpectMode(const ReplayCommand& c) {
+    const int mode = run_.shell->menu.editMode;
+    const std::string got = mode >= 0 && mode < 3 ? kModeNames[mode] : std::to_string(mode);
+    return got == c.args[0] || Fail("expect-mode: expected " + c.args[0] + ", found " + got);
+}
+
+bool Runner::ExpectDialog(const ReplayCommand& c) {
+    if (mgrDialog->last_title == c.args[0]) return true;
+    return Fail("expect-dialog: expected \"" + c.args[0] + "\", last dialog was \"" +
+                mgrDialog->last_title + "\"");
+}
+
 bool Runner::Execute(const ReplayCommand& c, std::string* error) {
+    using Handler = bool (Runner::*)(const ReplayCommand&);
+    static const struct {
+        const char* verb;
+        Handler handler;
+    } kHandlers[] = {
+        {"move", &Runner::Move},
+        {"down", &Runner::Press},
+        {"up", &Runner::Press},
+        {"keydown", &Runner::Press},
+        {"keyup", &Runner::Press},
+        {"click", &Runner::Tap},
+        {"key", &Runner::Tap},
+        {"wheel", &Runner::Wheel},
+        {"frames", &Runner::DrawFrames},
+        {"dialog", &Runner::Dialog},
+        {"shot", &Runner::Shot},
+        {"close", &Runner::Close},
+        {"print", &Runner::Print},
+        {"expect-log", &Runner::ExpectLog},
+        {"expect-log-count", &Runner::ExpectLogCount},
+        {"expect-objects", &Runner::ExpectObjects},
+        {"expect-selected", &Runner::ExpectIndex},
+        {"expect-hovered", &Runner::ExpectIndex},
+        {"expect-position", &Runner::ExpectPosition},
+        {"expect-size", &Runner::ExpectSize},
+        {"expect-rotate", &Runner::ExpectRotate},
+        {"expect-camera", &Runner::ExpectCamera},
+        {"expect-menu", &Runner::ExpectMenu},
+        {"expect-mode", &Runner::ExpectMode},
+        {"expect-dialog", &Runner::ExpectDialog},
+        {"expect-pixel", &Runner::ExpectPixel},
+        {"expect-mean", &Runner::ExpectMean},
+        {"expect-varied", &Runner::ExpectVaried},
+        {"expect-change", &Runner::ExpectChange},
+    };
     error_.clear();
-    bool ok = true;
-    const std::vector<std::string>& a = c.args;
+    bool ok = false;
     if (run_.ended && c.verb != "close") {
         ok = Fail("the editor has already ended");
-    } else if (c.verb == "move") {
-        long x = 0, y = 0;
-        ok = Integer(a[0], &x) && Integer(a[1], &y);
-        if (ok) morva::SetHeadlessCursorInClient(run_.window, int(x), int(y));
-    } else if (c.verb == "down" || c.verb == "up" || c.verb == "keydown" || c.verb == "keyup") {
-        int code = 0;
-        ok = Key(a[0], &code);
-        if (ok) morva::SetHeadlessKey(run_.window, code, c.verb == "down" || c.verb == "keydown");
-    } else if (c.verb == "click" || c.verb == "key") {
-        int code = 0;
-        ok = Key(a[0], &code);
-        if (ok) {
-            morva::SetHeadlessKey(run_.window, code, true);
-            ok = Frames(1);
-            morva::SetHeadlessKey(run_.window, code, false);
-            if (ok) ok = Frames(1);
-        }
-    } else if (c.verb == "wheel") {
-        long delta = 0;
-        ok = Integer(a[0], &delta);
-        if (ok) morva::PostHeadlessWheel(run_.window, int(delta));
-    } else if (c.verb == "frames") {
-        long n = 0;
-        ok = Integer(a[0], &n);
-        if (ok && n < 0) ok = Fail("frames: a negative count");
-        if (ok) ok = Frames(n);
-    } else if (c.verb == "dialog") {
-        cdialog_answer answer;
-        answer.confirmed = a[0] != "cancel";
-        if (answer.confirmed) answer.path = Resolve(a[0]);
-        mgrDialog->scripted_answers.push_back(answer);
-    } else if (c.verb == "shot") {
-        morva::ClientImage img;
-        ok = ClientImage(&img);
-        const std::string path = Resolve(a[0]);
-        if (ok && !WriteClientPng(path, img)) ok = Fail("shot: cannot write " + path);
-        if (ok) run_.shots[path] = img;
-    } else if (c.verb == "close") {
-        if (!run_.ended) {
-            morva::PostHeadlessClose(run_.window);
-            for (int i = 0; i < 1000 && !run_.ended; ++i) {
-                if (!EditorIteration(*run_.shell)) run_.ended = true;
-            }
-            if (!run_.ended) ok = Fail("close: the editor did not end");
-        }
-    } else if (c.verb == "expect-log") {
-        if (mgrDebug->lines.empty()) {
-            ok = Fail("expect-log: the log is empty");
-        } else {
-            const cdebug::chunk& last = *mgrDebug->lines.back();
-            const std::string kind = KindName(last.kind);
-            if (kind != a[0] || last.text != a[1]) {
-                ok = Fail("expect-log: expected " + a[0] + " \"" + a[1] + "\", newest line is " + kind +
-                          " \"" + last.text + "\"");
-            }
-        }
-    } else if (c.verb == "expect-log-count") {
-        long n = 0;
-        ok = Integer(a[0], &n);
-        if (ok && long(mgrDebug->lines.size()) != n) {
-            ok = Fail("expect-log-count: expected " + std::to_string(n) + " lines, found " +
-                      std::to_string(mgrDebug->lines.size()) + " (newest: \"" +
-                      (mgrDebug->lines.empty() ? std::string() : mgrDebug->lines.back()->text) + "\")");
-        }
-    } else if (c.verb == "expect-objects") {
-        long n = 0;
-        ok = Integer(a[0], &n);
-        if (ok && long(mgrProject->objects.size()) != n) {
-            ok = Fail("expect-objects: expected " + std::to_string(n) + ", found " +
-                      std::to_string(mgrProject->objects.size()));
-        }
-    } else if (c.verb == "expect-selected" || c.verb == "expect-hovered") {
-        long n = 0;
-        ok = Integer(a[0], &n);
-        const int got = c.verb == "expect-selected" ? mgrProject->selected : mgrProject->hovered;
-        if (ok && got != n) {
-            ok = Fail(c.verb + ": expected " + std::to_string(n) + ", found " + std::to_string(got));
-        }
-    } else if (c.verb == "expect-position") {
-        ok = ExpectVector(c, 0);
-    } else if (c.verb == "expect-size") {
-        ok = ExpectVector(c, 1);
-    } else if (c.verb == "expect-rotate") {
-        ok = ExpectVector(c, 2);
-    } else if (c.verb == "expect-camera") {
-        ok = ExpectCamera(c);
-    } else if (c.verb == "expect-menu") {
-        const MenuState& m = run_.shell->menu;
-        std::string got = "none";
-        if (m.menuOpen && m.openMenu >= 0 && m.openMenu < 4) got = kMenuNames[m.openMenu];
-        if (got != a[0]) ok = Fail("expect-menu: expected " + a[0] + ", found " + got);
-    } else if (c.verb == "expect-mode") {
-        const int mode = run_.shell->menu.editMode;
-        std::string got = mode >= 0 && mode < 3 ? kModeNames[mode] : std::to_string(mode);
-        if (got != a[0]) ok = Fail("expect-mode: expected " + a[0] + ", found " + got);
-    } else if (c.verb == "expect-dialog") {
-        if (mgrDialog->last_title != a[0]) {
-            ok = Fail("expect-dialog: expected \"" + a[0] + "\", last dialog was \"" +
-                      mgrDialog->last_title + "\"");
-        }
-    } else if (c.verb == "print") {
-        PrintState(*run_.shell, c.line);
-    } else if (c.verb == "expect-pixel") {
-        ok = ExpectPixel(c);
-    } else if (c.verb == "expect-mean") {
-        ok = ExpectMean(c);
-    } else if (c.verb == "expect-varied") {
-        ok = ExpectVaried(c);
-    } else if (c.verb == "expect-change") {
-        ok = ExpectChange(c);
     } else {
-        ok = Fail("unknown command '" + c.verb + "'");
+        Handler handler = nullptr;
+        for (const auto& h : kHandlers) {
+            if (c.verb == h.verb) handler = h.handler;
+        }
+        ok = handler ? (this->*handler)(c) : Fail("unknown command '" + c.verb + "'");
     }
     if (!ok) *error = "line " + std::to_string(c.line) + ": " + error_;
     return ok;

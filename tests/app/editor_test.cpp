@@ -216,4 +216,56 @@ TEST_F(EditorTest, SaveAsksEveryTimeAndKeepsTheChosenPath) {
     EXPECT_TRUE(fs::exists(dir + "/b.prj"));
 }
 
+// The scripted runner on a started editor: assertions that hold pass, the first one that
+// does not stops the run with its line and what was found.
+class ReplayRunTest : public EditorTest {
+protected:
+    bool Run(const std::string& script, std::string* error) {
+        std::vector<ReplayCommand> commands;
+        if (!ParseReplayScript(script, &commands, error)) return false;
+        ReplayRun run;
+        run.shell = &shell;
+        run.window = window;
+        run.base_dir = morva_test::MakeTempDir();
+        mgrDialog->scripted = true;
+        return RunReplayCommands(run, commands, error);
+    }
+};
+
+TEST_F(ReplayRunTest, PassingAssertionsPassAndTheFirstFailureStops) {
+    ASSERT_TRUE(Start(morva_test::AssetsDir()));
+    std::string error;
+    EXPECT_TRUE(Run("frames 2\nexpect-objects 0\nexpect-log info \"Inicjalized Morva v0.0.1\"\n"
+                    "expect-camera yaw -90\nexpect-menu none\n",
+                    &error))
+        << error;
+    EXPECT_FALSE(Run("frames 1\nexpect-objects 5\nexpect-objects 0\n", &error));
+    EXPECT_EQ(error, "line 2: expect-objects: expected 5, found 0");
+    EXPECT_FALSE(Run("expect-log error \"Open Project FAIL\"\n", &error));
+    EXPECT_NE(error.find("newest line is info \"Inicjalized Morva v0.0.1\""), std::string::npos);
+    EXPECT_FALSE(Run("expect-camera pitch 10\n", &error));
+    EXPECT_NE(error.find("expected 10, found 0"), std::string::npos);
+    EXPECT_FALSE(Run("expect-position 0 0 0 0\n", &error));
+    EXPECT_NE(error.find("no object 0"), std::string::npos);
+}
+
+TEST_F(ReplayRunTest, ADialogWithoutAnAnswerOrAnUnusedAnswerFails) {
+    ASSERT_TRUE(Start(morva_test::AssetsDir()));
+    std::string error;
+    // Open the File menu and choose "Import *.OBJ" with no answer queued.
+    EXPECT_FALSE(Run("frames 1\nmove 14 8\nclick left\nmove 20 88\nclick left\n", &error));
+    EXPECT_NE(error.find("line 5"), std::string::npos) << error;
+    EXPECT_NE(error.find("no answer queued"), std::string::npos) << error;
+    EXPECT_FALSE(Run("dialog cancel\nframes 1\n", &error));
+    EXPECT_NE(error.find("never used"), std::string::npos) << error;
+}
+
+TEST_F(ReplayRunTest, CloseEndsTheEditorAndLaterCommandsFail) {
+    ASSERT_TRUE(Start(morva_test::AssetsDir()));
+    std::string error;
+    EXPECT_TRUE(Run("frames 1\nclose\nclose\n", &error)) << error;
+    EXPECT_FALSE(Run("frames 1\nclose\nframes 1\n", &error));
+    EXPECT_EQ(error, "line 3: the editor has already ended");
+}
+
 }  // namespace
