@@ -12,13 +12,13 @@
 namespace morva_test {
 namespace {
 
+// The context lives until the process ends and is never torn down: the software driver
+// has been seen crashing inside EGL teardown at exit after some texture states, which
+// would turn a passing test program into a failure. The OS reclaims everything.
 struct SharedContext {
     morva::OffscreenGL gl;
     bool tried = false;
     bool ok = false;
-    ~SharedContext() {
-        if (ok) morva::DestroyOffscreenGL(gl);
-    }
 };
 
 SharedContext& Context() {
