@@ -127,7 +127,7 @@ bool StartEditor(ShellState& s, morva::Window* window) {
     InitCamera(s.camera);
     InitMenus(s.menu);
     s.viewSteps = nullptr;
-    mgrDebug->AddLine(const_cast<char*>("Inicjalized Morva v0.0.1"), Debug_Info);
+    mgrDebug->AddLine("Inicjalized Morva v0.0.1", Debug_Info);
     return true;
 }
 

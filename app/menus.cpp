@@ -33,12 +33,10 @@ char kImageFilter[] =
     "Image Files (*.jpg,*.bmp,*.png,*.tga,*.psd,*.hdr)\0*.jpg;*.bmp;*.png;*.tga;*.psd;*.hdr\0";
 
 int Text(float x, float y, const char* s, Rgb c, float length) {
-    char buffer[256];
-    std::snprintf(buffer, sizeof buffer, "%s", s);
-    return mgrTXT->DrawTextGL(x, y, kCellW, kCellH, buffer, c.r, c.g, c.b, length);
+    return mgrTXT->DrawTextGL(x, y, kCellW, kCellH, s, c.r, c.g, c.b, length);
 }
 
-void Log(const char* text, Debug_type kind) { mgrDebug->AddLine(const_cast<char*>(text), kind); }
+void Log(const char* text, Debug_type kind) { mgrDebug->AddLine(text, kind); }
 
 // A dialog that gave no file logs nothing, unless no chooser could be shown at all.
 void ReportDialogFailure() {
