@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstring>
 #include <new>
+#include <unordered_map>
 
 namespace {
 
@@ -111,22 +112,31 @@ void ReadMaterialLibraries(cloadobj& loader, cloadobj_conteiner& m, const std::s
     for (const std::string& word : BlankSeparatedWords(text)) loader.LoatMtl(&m, word.c_str());
 }
 
-// A "usemtl" statement: a switch to the first material of that name, if there is one.
-void UseMaterial(cloadobj_conteiner& m, const ObjDirective& d) {
-    for (size_t i = 0; i < m.materials.size(); ++i) {
-        if (m.materials[i].name == d.text) {
-            m.material_switches.push_back(material_switch{d.triangle, uint32_t(i)});
-            return;
-        }
+// The index of the first material of each name, kept up to date as libraries are read, so
+// that a file with many switches and many materials is not matched name by name.
+struct MaterialIndex {
+    std::unordered_map<std::string, uint32_t> first;
+    size_t indexed = 0;  // materials entered so far
+
+    void Update(const cloadobj_conteiner& m) {
+        for (; indexed < m.materials.size(); ++indexed) first.emplace(m.materials[indexed].name, uint32_t(indexed));
     }
+};
+
+// A "usemtl" statement: a switch to the first material of that name, if there is one.
+void UseMaterial(cloadobj_conteiner& m, const MaterialIndex& index, const ObjDirective& d) {
+    const auto found = index.first.find(d.text);
+    if (found != index.first.end()) m.material_switches.push_back(material_switch{d.triangle, found->second});
 }
 
 void ApplyDirectives(cloadobj& loader, cloadobj_conteiner& m, const std::vector<ObjDirective>& directives) {
+    MaterialIndex index;
     for (const ObjDirective& d : directives) {
         if (d.kind == ObjDirective::kMaterialLibrary) {
             ReadMaterialLibraries(loader, m, d.text);
+            index.Update(m);
         } else {
-            UseMaterial(m, d);
+            UseMaterial(m, index, d);
         }
     }
 }
@@ -165,7 +175,8 @@ float ReadNumber(char* line, unsigned int* cursor) {
 cloadobj::cloadobj(Ctexture* texture_manager, cshader* shader_manager)
     : shaders(shader_manager), textures(texture_manager) {
     if (!shaders) return;
-    shader = shaders->LoadShader("test.vert", "test.frag");
+    shader_record.reset(shaders->LoadShader("test.vert", "test.frag"));
+    shader = shader_record.get();
     shaders->UseShader(shader);
     for (unsigned unit = 0; unit < 8; ++unit) shaders->SetUniformi(shader, kSamplerNames[unit], unit);
     shaders->DisableShader();

@@ -79,6 +79,26 @@ TEST_F(Limits, TenThousandObjectProjectSavesOpensAndPicks) {
     for (const project::pObject& o : p->objects) ASSERT_TRUE(Finite(o.move) && Finite(o.scale));
 }
 
+TEST_F(Limits, HundredThousandMaterialSwitchesOverHundredThousandMaterials) {
+    // Every switch names the last material: matching them one by one against the whole list
+    // would keep the editor busy for minutes.
+    const std::string mtl = scratch + "/many.mtl";
+    const std::string obj = scratch + "/many.obj";
+    {
+        std::ofstream m(mtl);
+        for (int i = 0; i < 100000; ++i) m << "newmtl m" << i << "\n";
+        std::ofstream o(obj);
+        o << "mtllib many.mtl\nv 0 0 0\nv 10 0 0\nv 0 0 10\n";
+        for (int i = 0; i < 100000; ++i) o << "usemtl m99999\nf 1 2 3\n";
+    }
+    ASSERT_TRUE(Import(obj));
+    const cloadobj_conteiner* model = p->objects.back().model;
+    EXPECT_EQ(model->materials.size(), 100000u);
+    ASSERT_EQ(model->material_switches.size(), 100000u);
+    EXPECT_EQ(model->material_switches.back().material_index, 99999u);
+    EXPECT_EQ(model->material_switches.back().first_triangle, 99999u);
+}
+
 // A model whose positions hold NaN and infinities, as a broken reader could have produced.
 struct PoisonedModel {
     cloadobj_conteiner model;
