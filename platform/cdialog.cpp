@@ -98,7 +98,7 @@ ChildResult RunChooser(const std::vector<std::string>& args) {
     argv.push_back(nullptr);
 
     pid_t pid = 0;
-    int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
     if (rc != 0) {

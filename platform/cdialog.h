@@ -39,7 +39,8 @@ class cdialog {
 public:
     morva::Window* owner;  // the window every dialog is made transient for (may be null)
 
-    // The chooser program to run; empty means: zenity, else kdialog, found on PATH.
+    // The chooser program to run (a path or a name on PATH); empty means: zenity, else
+    // kdialog, found on PATH.
     std::string chooser;
     // Answers queued by a scripted run; while `scripted` is set no chooser is started.
     bool scripted = false;
