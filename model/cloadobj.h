@@ -8,6 +8,7 @@
 #include "math/Cmath.h"
 #include "model/model_records.h"
 #include "model/quadtree.h"
+#include "render/cshader.h"
 
 #include <cstdint>
 #include <memory>
@@ -15,8 +16,6 @@
 #include <vector>
 
 class Ctexture;
-class cshader;
-struct Shader;
 
 // One loaded model. Positions and normals are in scene units (file units / 50, second and
 // third coordinates exchanged); texture coordinates have v flipped.
@@ -68,6 +67,7 @@ public:
     std::vector<std::unique_ptr<cloadobj_conteiner>> models;   // every model, in load order
     cshader* shaders = nullptr;    // not owned
     Shader* shader = nullptr;      // the model program
+    std::unique_ptr<Shader> shader_record;  // owns the record `shader` points to
     Ctexture* textures = nullptr;  // not owned
     ListRecording list_recording = ListRecording::kVertexArrays;
     LoadPhaseTimes last_load;      // phases of the latest LoadObj
