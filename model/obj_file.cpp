@@ -2,8 +2,10 @@
 // of the block moves to the front of the next one; a line longer than the block grows it.
 #include "model/obj_text.h"
 
+#include <sys/mman.h>
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -50,6 +52,16 @@ bool ReadBlocks(std::FILE* f, ObjTextState& state) {
 // Room for the arrays of a file of `size` bytes, so that they rarely move while growing.
 // Statement lines are rarely shorter than 32 bytes; address space reserved beyond what is
 // read is never touched and so takes no memory.
+// Large arrays ask for huge pages: far fewer page faults while they fill. Only advice; the
+// memory stays the vector's.
+template <typename T>
+void AdviseHugePages(const std::vector<T>& v) {
+    constexpr uintptr_t kHuge = uintptr_t(2) << 20;
+    const uintptr_t first = (reinterpret_cast<uintptr_t>(v.data()) + kHuge - 1) & ~(kHuge - 1);
+    const uintptr_t last = (reinterpret_cast<uintptr_t>(v.data() + v.capacity())) & ~(kHuge - 1);
+    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
+
 void ReserveForFileSize(ObjText& out, off_t size) {
     if (size <= 0) return;
     const size_t estimate = size_t(size) / 32;
@@ -57,6 +69,10 @@ void ReserveForFileSize(ObjText& out, off_t size) {
     out.texcoords.reserve(estimate);
     out.normals.reserve(estimate);
     out.triangles.reserve(estimate);
+    AdviseHugePages(out.positions);
+    AdviseHugePages(out.texcoords);
+    AdviseHugePages(out.normals);
+    AdviseHugePages(out.triangles);
 }
 
 }  // namespace
