@@ -152,6 +152,20 @@ else
   echo "xvfb_smoke: zenity is missing, the file dialogs were not tried" >&2
 fi
 
+# The wheel turned away from the user brings the camera closer: the view changes.
+xdotool mousemove --window "$wid" 700 400
+import -window "$wid" "$out/before-wheel.png"
+for _ in 1 2 3; do
+  xdotool click 4
+  sleep 0.3
+done
+sleep 2
+import -window "$wid" "$out/after-wheel.png"
+convert "$out/before-wheel.png" -crop 700x400+300+300 +repage "$out/view-before.png"
+convert "$out/after-wheel.png" -crop 700x400+300+300 +repage "$out/view-after.png"
+changed=$(compare -metric AE -fuzz 10% "$out/view-before.png" "$out/view-after.png" null: 2>&1 || true)
+[ "${changed%%.*}" -gt 5000 ] 2>/dev/null || fail "the wheel did not zoom (changed pixels: $changed)"
+
 # Ask politely: the window manager's close (Alt+F4) sends WM_DELETE_WINDOW.
 xdotool windowactivate --sync "$wid" 2>/dev/null || true
 xdotool key --window "$wid" --clearmodifiers alt+F4
@@ -165,4 +179,4 @@ fi
 status=0
 wait "$morva_pid" || status=$?
 [ "$status" = 0 ] || fail "the editor ended with exit code $status"
-echo "xvfb_smoke: window, sky, machine, menu bar, File menu, dialogs and close all fine"
+echo "xvfb_smoke: window, sky, machine, menu bar, File menu, dialogs, wheel and close all fine"
