@@ -53,16 +53,23 @@ void CreateServices(morva::Window* window) {
     mgrDebug = new cdebug(mgrTXT, mgrInput);
 }
 
+void DrainGLErrors() {
+    for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; ++i) {
+    }
+}
+
+// The sharpest filtering the driver offers for the sky texture (it is seen at grazing angles).
 void SetSkyAnisotropy() {
     const int sky = mgrText->Load("img/sky.jpg");
     if (sky >= 0) glBindTexture(GL_TEXTURE_2D, GLuint(sky));
+    DrainGLErrors();
     GLfloat maxAniso = 1.0f;
     glGetFloatv(kMaxAnisotropy, &maxAniso);
+    // A driver without the extension refuses the query; the texture then keeps its filter.
     if (glGetError() == GL_NO_ERROR && maxAniso >= 1.0f) {
         glTexParameterf(GL_TEXTURE_2D, kTextureAnisotropy, maxAniso);
     }
-    while (glGetError() != GL_NO_ERROR) {
-    }
+    DrainGLErrors();
 }
 
 cloadobj_conteiner* LoadStartupModel(const char* path) {
