@@ -291,11 +291,15 @@ int main(int argc, char** argv) {
         cloadobj loader(&textures, &shaders);
         if (have_cwd && chdir(cwd) != 0) std::fprintf(stderr, "cannot return to %s\n", cwd);
 
-        loader.list_recording = ListRecording::kVertexArrays;
+        // The loader's own choice first (unprefixed figures), then the other recording.
+        const ListRecording chosen = loader.list_recording;
+        const ListRecording other = chosen == ListRecording::kImmediate ? ListRecording::kVertexArrays
+                                                                         : ListRecording::kImmediate;
         ReportLoad(loader, path, "", runs);
-        loader.list_recording = ListRecording::kImmediate;
-        ReportLoad(loader, path, "immediate_", runs);
-        loader.list_recording = ListRecording::kVertexArrays;
+        loader.list_recording = other;
+        ReportLoad(loader, path, other == ListRecording::kImmediate ? "immediate_" : "arrays_", runs);
+        loader.list_recording = chosen;
+        std::printf("lists_recorded_with: %s\n", chosen == ListRecording::kImmediate ? "immediate" : "arrays");
         ReportPicking(loader, path);
     }
     morva::DestroyOffscreenGL(gl);

@@ -69,7 +69,7 @@ public:
     Shader* shader = nullptr;      // the model program
     std::unique_ptr<Shader> shader_record;  // owns the record `shader` points to
     Ctexture* textures = nullptr;  // not owned
-    ListRecording list_recording = ListRecording::kVertexArrays;
+    ListRecording list_recording = ListRecording::kImmediate;
     LoadPhaseTimes last_load;      // phases of the latest LoadObj
 
     // Builds the model program from test.vert and test.frag in the working directory and
