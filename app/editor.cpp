@@ -161,12 +161,6 @@ void StopEditor(ShellState& s) {
     mgrDialog = nullptr;
     delete mgrDebug;
     mgrDebug = nullptr;
-    if (mgrObj) {
-        // The model program's record is handed out to the loader and released by no one
-        // else; the field is cleared so a loader that releases it itself does not do so twice.
-        delete mgrObj->shader;
-        mgrObj->shader = nullptr;
-    }
     delete mgrObj;
     mgrObj = nullptr;
     delete mgrShader;
