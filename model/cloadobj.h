@@ -46,7 +46,9 @@ struct cloadobj_conteiner {
 using LoadProgressFunction = void (*)(int, int, float, float);
 
 // How the display lists receive their geometry: one GL call per vertex attribute, or
-// vertex arrays drawn while the list is compiled (same recorded geometry).
+// vertex arrays drawn while the list is compiled (same recorded geometry). Call by call is
+// the default: on the offscreen Mesa driver it compiles about 1.6 times and draws about 1.4
+// times faster than arrays inside lists (morva-bench, 1.3 million triangles).
 enum class ListRecording : uint8_t { kImmediate, kVertexArrays };
 
 // Milliseconds spent in each phase of the latest LoadObj.
