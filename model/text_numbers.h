@@ -83,10 +83,11 @@ inline uint64_t ReadDigits(const char*& p, const char* end, const char* readable
     return value;
 }
 
-// Fast path for the common form [-]digits[.digits] without exponent: with at most 19 digits
-// whose value is below 2^53, value / 10^fraction_digits is one exactly rounded double
-// division. That double rounds to the same float as the decimal unless it lies exactly
-// halfway between two floats. False (p unchanged) for that case and every other form; the
+// Fast path for the common form [-]digits[.digits] without exponent. Digits worth at most
+// 2^24 with at most 10 after the dot: value / 10^fraction_digits is one exactly rounded float
+// division. Otherwise, with at most 19 digits worth less than 2^53, it is one exactly rounded
+// double division, and that double rounds to the same float as the decimal unless it lies
+// exactly halfway between two floats. False (p unchanged) for that case and every other form; the
 // caller then uses the general parser. `readable_end` as for ReadDigits.
 inline bool ReadPlainDecimal(const char*& p, const char* end, const char* readable_end, float& out) {
     const char* q = p;
@@ -104,6 +105,13 @@ inline bool ReadPlainDecimal(const char*& p, const char* end, const char* readab
     const size_t digits = int_digits + fraction_digits;
     if (digits == 0 || digits > 19) return false;
     if (q < end && (*q == 'e' || *q == 'E')) return false;
+    if (m <= (uint64_t(1) << 24) && fraction_digits <= 10) {
+        // Both operands exact as floats: one float division rounds correctly by itself.
+        const float v = float(m) / float(kExactPowersOfTen[fraction_digits]);
+        out = negative ? -v : v;
+        p = q;
+        return true;
+    }
     if (m > (uint64_t(1) << 53)) return false;
     const double d = double(m) / kExactPowersOfTen[fraction_digits];
     uint64_t bits;
