@@ -2,6 +2,7 @@
 // button events feed the virtual-key table; close requests and wheel turns become messages.
 #include "platform/window.h"
 #include "platform/window_input.h"
+#include "platform/offscreen_gl.h"
 
 #define GLFW_INCLUDE_NONE
 #include <GLFW/glfw3.h>
@@ -165,6 +166,7 @@ Window* CreateMainWindow(const char* title, std::string* error) {
     glfwShowWindow(window->handle);
     InstallCallbacks(window.get());
     glfwMakeContextCurrent(window->handle);
+    morva::PinGLDriverModules();
     // The swap is the only pacing of the busy main loop.
     glfwSwapInterval(1);
     SetDrawingViewport(window.get(), float(kDrawingWidth), float(kDrawingHeight));
