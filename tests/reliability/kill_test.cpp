@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -62,6 +63,7 @@ TEST(KilledSave, FileIsAlwaysTheOldOrTheNewProject) {
     std::mt19937 random(20261208);
     std::uniform_int_distribution<long> delay(0, window_us);
     int saw_a = 0, saw_b = 0;
+    int mid_save = 0;  // kills that left a temporary file: they hit a save in progress
     for (int kill = 0; kill < kKills; ++kill) {
         int out = -1;
         const pid_t child = StartSaver({"loop", file, std::to_string(kCountA), std::to_string(kCountB),
@@ -82,13 +84,20 @@ TEST(KilledSave, FileIsAlwaysTheOldOrTheNewProject) {
         std::vector<ProjectRecord> records;
         ASSERT_TRUE(ParseProjectFile(now.data(), now.size(), &records));
         // A killed save may leave its temporary file; it never replaces the project.
+        bool left_temporary = false;
         for (const fs::directory_entry& e : fs::directory_iterator(dir)) {
-            if (e.path() != fs::path(file)) fs::remove(e.path());
+            if (e.path() == fs::path(file)) continue;
+            left_temporary = true;
+            fs::remove(e.path());
         }
+        mid_save += left_temporary ? 1 : 0;
     }
-    // The kills landed at different moments: both projects were seen as the survivor.
+    // The kills landed at different moments: both projects were seen as the survivor, and
+    // many kills hit a save half-way through its temporary file.
     EXPECT_GT(saw_a, 0);
     EXPECT_GT(saw_b, 0);
+    EXPECT_GE(mid_save, 5);
+    std::printf("kills: %d, old project survived: %d, new: %d, during a save: %d\n", kKills, saw_a, saw_b, mid_save);
     std::error_code ec;
     fs::remove_all(dir, ec);
 }
