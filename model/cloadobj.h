@@ -36,6 +36,11 @@ struct cloadobj_conteiner {
     std::vector<cMath::vector4> line_points;   // positions named by "l" statements
     OuadTree tree;                             // bounds: bbox
     bool readable = false;                     // false when the file could not be read
+    // The triangles between two material switches, each run recorded once into its own
+    // display list (names run_lists .. run_lists + run_list_count - 1) that the shaded,
+    // glow and plain lists call; released with the four lists.
+    uint32_t run_lists = 0;
+    uint32_t run_list_count = 0;
 
     cloadobj_conteiner() = default;
     cloadobj_conteiner(const cloadobj_conteiner&) = delete;
@@ -111,10 +116,26 @@ public:
 };
 
 // The four display lists of a model, compiled in the order shaded, glow, plain, shadow.
-// Used by LoadObj; separate so that the benchmark can time each list.
+// Used by LoadObj; separate so that the benchmark can time each list. The shaded list
+// records the triangle runs first when they are not recorded yet.
 void CompileShadedList(cloadobj& loader, cloadobj_conteiner& model);
 void CompileGlowList(cloadobj& loader, cloadobj_conteiner& model);
 void CompilePlainList(cloadobj& loader, cloadobj_conteiner& model);
 void CompileShadowList(cloadobj& loader, cloadobj_conteiner& model);
 // Deletes the model's display lists and sets their names to 0.
 void DeleteModelLists(cloadobj_conteiner& model);
+
+// Shadow-volume geometry of a model for a light straight above, as corners of GL_TRIANGLES
+// (three floats each), appended to `corners`. Prisms: the closed prism of every downward
+// triangle, 24 corners each. Outline: the same prisms without the pairs of side quads that
+// two downward triangles sharing an edge (same position indices, opposite directions) draw
+// over each other with opposite windings, and without side quads of zero area; the stencil
+// counts of the two are the same. The shadow list records the outline.
+void AppendShadowPrisms(const cloadobj_conteiner& model, std::vector<float>& corners);
+void AppendShadowOutline(const cloadobj_conteiner& model, std::vector<float>& corners);
+// Number of triangles each of the two draws.
+struct ShadowVolumeSize {
+    size_t prism_triangles = 0;
+    size_t outline_triangles = 0;
+};
+ShadowVolumeSize MeasureShadowVolume(const cloadobj_conteiner& model);

@@ -88,21 +88,22 @@ void TriangleEmitter::Draw(const cloadobj_conteiner& m, uint32_t first, uint32_t
     }
 }
 
-// Draws every triangle, applying each material switch before the triangle it starts at.
+// The material walk: calls run(first, last) for each stretch of triangles between two
+// applied switches (possibly empty) and apply(material) at each switch, in drawing order.
 // Switches at the same triangle apply in order (the last one wins); a switch at or after
 // the end of the triangles is never applied.
-template <typename ApplyMaterial>
-void DrawWithMaterials(const cloadobj_conteiner& m, TriangleEmitter& emitter, ApplyMaterial apply) {
-    uint32_t run = 0;
+template <typename Run, typename ApplyMaterial>
+void WalkMaterialRuns(const cloadobj_conteiner& m, Run run, ApplyMaterial apply) {
+    uint32_t first = 0;
     for (const material_switch& s : m.material_switches) {
         if (s.first_triangle >= m.triangle_count) break;
         if (s.material_index >= m.materials.size()) continue;
-        const uint32_t start = s.first_triangle > run ? s.first_triangle : run;
-        emitter.Draw(m, run, start);
-        run = start;
+        const uint32_t start = s.first_triangle > first ? s.first_triangle : first;
+        run(first, start);
+        first = start;
         apply(m.materials[s.material_index]);
     }
-    emitter.Draw(m, run, m.triangle_count);
+    run(first, m.triangle_count);
 }
 
 uint32_t BeginList() {
@@ -156,24 +157,128 @@ bool FacesDownward(const cloadobj_conteiner& m, const tiangle_face& t) {
     return -(sy / length) >= 0.0f;
 }
 
-// The closed prism below a triangle: the triangle, its copy kShadowDepth lower with reversed
-// winding, and two triangles per side; 24 corners of 3 floats.
-float* PutPrism(float* out, const cloadobj_conteiner& m, const tiangle_face& t) {
-    const cMath::vector4& a = m.positions[t.pos0];
-    const cMath::vector4& b = m.positions[t.pos1];
-    const cMath::vector4& c = m.positions[t.pos2];
-    const cMath::vector4 a2(a.x, a.y - kShadowDepth, a.z, 0.0f);
-    const cMath::vector4 b2(b.x, b.y - kShadowDepth, b.z, 0.0f);
-    const cMath::vector4 c2(c.x, c.y - kShadowDepth, c.z, 0.0f);
-    const cMath::vector4* order[24] = {&a, &b,  &c,  &c2, &b2, &a2, &a, &a2, &b2, &a, &b2, &b,
-                                       &b, &b2, &c2, &b,  &c2, &c,  &c, &c2, &a2, &c, &a2, &a};
-    for (const cMath::vector4* v : order) {
-        out[0] = v->x;
-        out[1] = v->y;
-        out[2] = v->z;
-        out += 3;
+std::vector<uint32_t> DownwardTriangles(const cloadobj_conteiner& m) {
+    std::vector<uint32_t> down;
+    for (uint32_t g = 0; g < m.triangle_count; ++g) {
+        if (FacesDownward(m, m.triangles[g])) down.push_back(g);
     }
-    return out;
+    return down;
+}
+
+inline float* PutPoint(float* out, const cMath::vector4& p, float drop) {
+    out[0] = p.x;
+    out[1] = p.y - drop;
+    out[2] = p.z;
+    return out + 3;
+}
+
+// The triangle and its copy kShadowDepth lower with reversed winding: 6 corners.
+float* PutCaps(float* out, const cMath::vector4& a, const cMath::vector4& b, const cMath::vector4& c) {
+    out = PutPoint(out, a, 0.0f);
+    out = PutPoint(out, b, 0.0f);
+    out = PutPoint(out, c, 0.0f);
+    out = PutPoint(out, c, kShadowDepth);
+    out = PutPoint(out, b, kShadowDepth);
+    return PutPoint(out, a, kShadowDepth);
+}
+
+// The side quad hanging below the edge p -> q: (p, p', q'), (p, q', q); 6 corners.
+float* PutSide(float* out, const cMath::vector4& p, const cMath::vector4& q) {
+    out = PutPoint(out, p, 0.0f);
+    out = PutPoint(out, p, kShadowDepth);
+    out = PutPoint(out, q, kShadowDepth);
+    out = PutPoint(out, p, 0.0f);
+    out = PutPoint(out, q, kShadowDepth);
+    return PutPoint(out, q, 0.0f);
+}
+
+constexpr size_t kCornersPerPrism = 24;
+
+// Which side quads of the downward triangles stay in the outline: bit e of kept[k] for the
+// edge from corner e to corner e + 1 of downward triangle k. A side is dropped when it has
+// zero area (both ends at one point) or when it is paired with the side of the reverse
+// edge of another (or the same) downward triangle; each side is paired at most once.
+// Sides pair by position index: two positions that are equal but read separately do not
+// pair, which only keeps a few more sides.
+struct ShadowOutline {
+    std::vector<uint32_t> downward;
+    std::vector<uint8_t> kept;
+};
+
+ShadowOutline FindShadowOutline(const cloadobj_conteiner& m) {
+    ShadowOutline outline;
+    outline.downward = DownwardTriangles(m);
+    const size_t sides = outline.downward.size() * 3;
+    std::vector<uint32_t> from(sides), to(sides);
+    for (size_t k = 0; k < outline.downward.size(); ++k) {
+        const tiangle_face& t = m.triangles[outline.downward[k]];
+        const uint32_t corner[3] = {t.pos0, t.pos1, t.pos2};
+        for (int e = 0; e < 3; ++e) {
+            from[k * 3 + e] = corner[e];
+            to[k * 3 + e] = corner[(e + 1) % 3];
+        }
+    }
+    // The sides leaving each position, grouped by position (counting sort).
+    const size_t npos = m.positions.size();
+    std::vector<uint32_t> first(npos + 1, 0);
+    for (size_t s = 0; s < sides; ++s) ++first[from[s] + 1];
+    for (size_t i = 0; i < npos; ++i) first[i + 1] += first[i];
+    std::vector<uint32_t> leaving(sides);
+    {
+        std::vector<uint32_t> fill(first.begin(), first.end() - 1);
+        for (size_t s = 0; s < sides; ++s) leaving[fill[from[s]]++] = uint32_t(s);
+    }
+    // A side whose two ends lie at the same point has no area: it is neither drawn nor paired.
+    std::vector<uint8_t> paired(sides, 0);
+    std::vector<uint8_t> flat(sides, 0);
+    for (size_t s = 0; s < sides; ++s) {
+        const cMath::vector4& p = m.positions[from[s]];
+        const cMath::vector4& q = m.positions[to[s]];
+        flat[s] = p.x == q.x && p.y == q.y && p.z == q.z;
+    }
+    for (size_t s = 0; s < sides; ++s) {
+        if (paired[s] || flat[s]) continue;
+        const uint32_t back_from = to[s];
+        for (uint32_t i = first[back_from]; i < first[back_from + 1]; ++i) {
+            const uint32_t r = leaving[i];
+            if (!paired[r] && !flat[r] && r != s && to[r] == from[s]) {
+                paired[s] = paired[r] = 1;
+                break;
+            }
+        }
+    }
+    outline.kept.assign(outline.downward.size(), 0);
+    for (size_t s = 0; s < sides; ++s) {
+        if (!paired[s] && !flat[s]) outline.kept[s / 3] |= uint8_t(1u << (s % 3));
+    }
+    return outline;
+}
+
+// Appends the outline's triangles in the order of the downward triangles: each one's two
+// caps, then its kept sides in edge order. A triangle that keeps all three sides is its
+// whole prism, in the prism's own order. `flush` receives the corners whenever they exceed
+// `flush_at` floats, and once at the end.
+template <typename Flush>
+void EmitShadowOutline(const cloadobj_conteiner& m, const ShadowOutline& outline, std::vector<float>& corners,
+                       size_t flush_at, Flush flush) {
+    for (size_t k = 0; k < outline.downward.size(); ++k) {
+        const tiangle_face& t = m.triangles[outline.downward[k]];
+        const cMath::vector4* v[3] = {&m.positions[t.pos0], &m.positions[t.pos1], &m.positions[t.pos2]};
+        const uint8_t kept = outline.kept[k];
+        const size_t sides = size_t((kept & 1) + ((kept >> 1) & 1) + ((kept >> 2) & 1));
+        const size_t at = corners.size();
+        corners.resize(at + (6 + 6 * sides) * 3);
+        float* out = PutCaps(corners.data() + at, *v[0], *v[1], *v[2]);
+        for (int e = 0; e < 3; ++e) {
+            if (kept & (1u << e)) out = PutSide(out, *v[e], *v[(e + 1) % 3]);
+        }
+        if (corners.size() >= flush_at) {
+            flush(corners);
+            corners.clear();
+        }
+    }
+    flush(corners);
+    corners.clear();
 }
 
 void DrawPrismCorners(const std::vector<float>& corners, ListRecording mode) {
@@ -195,52 +300,81 @@ void DrawPrismCorners(const std::vector<float>& corners, ListRecording mode) {
     glPopClientAttrib();
 }
 
+// Calls the run lists, applying each material switch before the run it starts (one list
+// per non-empty run, as CompileRunLists recorded them).
+template <typename ApplyMaterial>
+void CallRunsWithMaterials(const cloadobj_conteiner& m, ApplyMaterial apply) {
+    uint32_t next_list = m.run_lists;
+    WalkMaterialRuns(
+        m, [&](uint32_t first, uint32_t last) {
+            if (first < last) glCallList(next_list++);
+        },
+        apply);
+}
+
+// Records every non-empty run of triangles between material switches into its own list,
+// once; the shaded, glow and plain lists call them.
+void CompileRunLists(cloadobj& loader, cloadobj_conteiner& model) {
+    if (model.run_list_count != 0 || model.triangle_count == 0) return;
+    uint32_t runs = 0;
+    WalkMaterialRuns(
+        model, [&](uint32_t first, uint32_t last) { runs += first < last; }, [](const material&) {});
+    const uint32_t first_name = glGenLists(GLsizei(runs));
+    if (first_name == 0) return;
+    model.run_lists = first_name;
+    model.run_list_count = runs;
+    TriangleEmitter emitter{loader.list_recording, {}};
+    uint32_t name = first_name;
+    WalkMaterialRuns(
+        model,
+        [&](uint32_t first, uint32_t last) {
+            if (first >= last) return;
+            glNewList(name++, GL_COMPILE);
+            emitter.Draw(model, first, last);
+            glEndList();
+        },
+        [](const material&) {});
+}
+
 }  // namespace
 
 void CompileShadedList(cloadobj& loader, cloadobj_conteiner& model) {
-    TriangleEmitter emitter{loader.list_recording, {}};
+    CompileRunLists(loader, model);
     model.list_shaded = BeginList();
     UseModelProgram(loader);
     glDisable(GL_BLEND);
-    DrawWithMaterials(model, emitter, [&](const material& m) { ApplyShadedMaterial(loader, m); });
+    CallRunsWithMaterials(model, [&](const material& m) { ApplyShadedMaterial(loader, m); });
     UseNoProgram(loader);
     glEndList();
 }
 
 void CompileGlowList(cloadobj& loader, cloadobj_conteiner& model) {
-    TriangleEmitter emitter{loader.list_recording, {}};
+    CompileRunLists(loader, model);
     model.list_glow = BeginList();
     UseNoProgram(loader);
     glEnable(GL_BLEND);
-    emitter.Draw(model, 0, model.triangle_count);
+    for (uint32_t i = 0; i < model.run_list_count; ++i) glCallList(model.run_lists + i);
     glEndList();
 }
 
 void CompilePlainList(cloadobj& loader, cloadobj_conteiner& model) {
-    TriangleEmitter emitter{loader.list_recording, {}};
+    CompileRunLists(loader, model);
     model.list_plain = BeginList();
     UseNoProgram(loader);
     glEnable(GL_BLEND);
-    DrawWithMaterials(model, emitter, [](const material& m) { ApplyPlainMaterial(m); });
+    CallRunsWithMaterials(model, [](const material& m) { ApplyPlainMaterial(m); });
     glEndList();
 }
 
 void CompileShadowList(cloadobj& loader, cloadobj_conteiner& model) {
+    const ShadowOutline outline = FindShadowOutline(model);
     model.list_shadow = BeginList();
-    // The prisms go out in chunks so that the scratch buffer stays bounded.
+    // The corners go out in chunks so that the scratch buffer stays bounded.
+    constexpr size_t kFlushAt = size_t(kArrayChunkTriangles) * kCornersPerPrism * 3;
     std::vector<float> corners;
-    corners.reserve(size_t(kArrayChunkTriangles) * 24 * 3);
-    for (uint32_t g = 0; g < model.triangle_count; ++g) {
-        const tiangle_face& t = model.triangles[g];
-        if (!FacesDownward(model, t)) continue;
-        corners.resize(corners.size() + 24 * 3);
-        PutPrism(corners.data() + corners.size() - 24 * 3, model, t);
-        if (corners.size() >= size_t(kArrayChunkTriangles) * 24 * 3) {
-            DrawPrismCorners(corners, loader.list_recording);
-            corners.clear();
-        }
-    }
-    DrawPrismCorners(corners, loader.list_recording);
+    corners.reserve(kFlushAt + kCornersPerPrism * 3);
+    EmitShadowOutline(model, outline, corners, kFlushAt,
+                      [&](const std::vector<float>& c) { DrawPrismCorners(c, loader.list_recording); });
     glEndList();
 }
 
@@ -250,4 +384,36 @@ void DeleteModelLists(cloadobj_conteiner& model) {
         if (*name != 0) glDeleteLists(*name, 1);
         *name = 0;
     }
+    if (model.run_list_count != 0) glDeleteLists(model.run_lists, GLsizei(model.run_list_count));
+    model.run_lists = 0;
+    model.run_list_count = 0;
+}
+
+void AppendShadowPrisms(const cloadobj_conteiner& model, std::vector<float>& corners) {
+    for (uint32_t g : DownwardTriangles(model)) {
+        const tiangle_face& t = model.triangles[g];
+        const cMath::vector4& a = model.positions[t.pos0];
+        const cMath::vector4& b = model.positions[t.pos1];
+        const cMath::vector4& c = model.positions[t.pos2];
+        const size_t at = corners.size();
+        corners.resize(at + kCornersPerPrism * 3);
+        float* out = PutCaps(corners.data() + at, a, b, c);
+        out = PutSide(out, a, b);
+        out = PutSide(out, b, c);
+        PutSide(out, c, a);
+    }
+}
+
+void AppendShadowOutline(const cloadobj_conteiner& model, std::vector<float>& corners) {
+    std::vector<float> chunk;
+    EmitShadowOutline(model, FindShadowOutline(model), chunk, size_t(1) << 20,
+                      [&](const std::vector<float>& c) { corners.insert(corners.end(), c.begin(), c.end()); });
+}
+
+ShadowVolumeSize MeasureShadowVolume(const cloadobj_conteiner& model) {
+    const ShadowOutline outline = FindShadowOutline(model);
+    ShadowVolumeSize size;
+    size.prism_triangles = outline.downward.size() * 8;
+    for (uint8_t kept : outline.kept) size.outline_triangles += 2 + 2 * size_t((kept & 1) + ((kept >> 1) & 1) + ((kept >> 2) & 1));
+    return size;
 }
