@@ -1,21 +1,36 @@
-// Model loading benchmark. Generates a large OBJ once (a torus of about 1.3 million
+// Model loading and frame benchmark. Generates a large OBJ once (a torus of about 1.3 million
 // triangles with v/vt/vn corners, 130+ MB), then reports:
 //   - parse throughput of the OBJ text reader (file to arrays, no GL) and of tinyobjloader
 //     on the same file, with their ratio;
-//   - the phases of a full load on the offscreen context, for display lists recorded with
-//     vertex arrays and with one call per vertex, and the time to draw each list;
-//   - picking time through the quadtree against testing every triangle.
-// Parse figures are CPU time of the parsing thread (best of the runs); wall times are
-// printed beside them.
+//   - the phases of a full load on the offscreen context and the time to draw each list,
+//     the whole import against the parse, the shadow geometry against per-triangle prisms
+//     and the bytes a loaded model holds per triangle;
+//   - picking: the quadtree against testing every triangle, the project's picking pass
+//     with the cursor moving over the model, and over empty space with 100 objects;
+//   - the editor on the headless window layer: start-up to the first frame, and each pass
+//     of a frame with 10 models of 100 000 triangles and 10 images.
+// CPU figures (parse, import, picking) are CPU time of the measuring thread, best of the
+// runs: the machine is shared, so they count the time the code ran rather than the time it
+// waited for a core. Drawing figures are wall time around glFinish (the software
+// rasteriser draws on threads of its own), median of the frames.
 // Usage: morva-bench [--file PATH] [--regenerate] [--runs N] [--parse-only]
+//                    [--compare-recording]
 //   --parse-only: the two parsers only, no GL.
+//   --compare-recording: also load with display lists fed by vertex arrays.
+#include "app/editor.h"
+#include "app/frame.h"
+#include "app/menus.h"
 #include "model/cloadobj.h"
 #include "model/file_bytes.h"
 #include "model/obj_text.h"
 #include "platform/offscreen_gl.h"
+#include "platform/window.h"
+#include "project/project.h"
 #include "render/cshader.h"
 #include "render/ctexture.h"
+#include "tests/project/view_helpers.h"
 
+#include <stb/stb_image_write.h>
 #include <tiny_obj_loader.h>
 
 #include <GL/gl.h>
@@ -29,13 +44,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr int kRingSteps = 1000;   // around the torus
+constexpr int kRingSteps = 1000;   // around the torus (1.3 million triangles)
 constexpr int kTubeSteps = 650;    // around the tube
 constexpr double kPi = 3.14159265358979323846;
 
@@ -62,36 +78,36 @@ void PrintCount(const char* name, size_t value) { std::printf("%s: %zu\n", name,
 
 // Writes the torus: one position, texture coordinate and normal per grid point, two
 // triangles per grid cell, corners written v/vt/vn.
-bool GenerateModel(const std::string& path) {
+bool GenerateModel(const std::string& path, int rings = kRingSteps, int tubes = kTubeSteps) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return false;
     std::vector<char> buffer(1 << 20);
     std::setvbuf(f, buffer.data(), _IOFBF, buffer.size());
     std::fprintf(f, "# Morva benchmark torus\no torus\n");
     const double R = 60.0, r = 22.0;
-    for (int i = 0; i < kRingSteps; ++i) {
-        for (int j = 0; j < kTubeSteps; ++j) {
-            double u = 2 * kPi * i / kRingSteps, v = 2 * kPi * j / kTubeSteps;
+    for (int i = 0; i < rings; ++i) {
+        for (int j = 0; j < tubes; ++j) {
+            double u = 2 * kPi * i / rings, v = 2 * kPi * j / tubes;
             double x = (R + r * std::cos(v)) * std::cos(u), y = (R + r * std::cos(v)) * std::sin(u);
             double z = r * std::sin(v) + 0.3 * std::sin(7 * u);
             std::fprintf(f, "v %.6f %.6f %.6f\n", x, y, z);
         }
     }
-    for (int i = 0; i < kRingSteps; ++i) {
-        for (int j = 0; j < kTubeSteps; ++j) {
-            std::fprintf(f, "vt %.6f %.6f\n", double(i) / kRingSteps, double(j) / kTubeSteps);
+    for (int i = 0; i < rings; ++i) {
+        for (int j = 0; j < tubes; ++j) {
+            std::fprintf(f, "vt %.6f %.6f\n", double(i) / rings, double(j) / tubes);
         }
     }
-    for (int i = 0; i < kRingSteps; ++i) {
-        for (int j = 0; j < kTubeSteps; ++j) {
-            double u = 2 * kPi * i / kRingSteps, v = 2 * kPi * j / kTubeSteps;
+    for (int i = 0; i < rings; ++i) {
+        for (int j = 0; j < tubes; ++j) {
+            double u = 2 * kPi * i / rings, v = 2 * kPi * j / tubes;
             std::fprintf(f, "vn %.6f %.6f %.6f\n", std::cos(v) * std::cos(u), std::cos(v) * std::sin(u), std::sin(v));
         }
     }
     std::fprintf(f, "s 1\n");
-    auto index = [](int i, int j) { return (i % kRingSteps) * kTubeSteps + (j % kTubeSteps) + 1; };
-    for (int i = 0; i < kRingSteps; ++i) {
-        for (int j = 0; j < kTubeSteps; ++j) {
+    auto index = [&](int i, int j) { return (i % rings) * tubes + (j % tubes) + 1; };
+    for (int i = 0; i < rings; ++i) {
+        for (int j = 0; j < tubes; ++j) {
             int a = index(i, j), b = index(i + 1, j), c = index(i + 1, j + 1), d = index(i, j + 1);
             std::fprintf(f, "f %d/%d/%d %d/%d/%d %d/%d/%d\n", a, a, a, b, b, b, c, c, c);
             std::fprintf(f, "f %d/%d/%d %d/%d/%d %d/%d/%d\n", a, a, a, c, c, c, d, d, d);
@@ -170,8 +186,43 @@ void SetUpView() {
     glEnable(GL_DEPTH_TEST);
 }
 
-void ReportLoad(cloadobj& loader, const std::string& path, const char* prefix, int runs) {
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+// Bytes the model holds on the CPU side: its arrays (as allocated), the tree's nodes and
+// triangle pointers, the materials and switches. Display lists belong to the GL driver.
+size_t TreeBytes(const OuadTree& node) {
+    size_t bytes = node.faces.capacity() * sizeof(tiangle_face*);
+    for (const auto& child : node.children) {
+        if (child) bytes += sizeof(OuadTree) + TreeBytes(*child);
+    }
+    return bytes;
+}
+
+size_t ModelBytes(const cloadobj_conteiner& m) {
+    size_t bytes = sizeof(cloadobj_conteiner) + m.name.capacity();
+    bytes += (m.positions.capacity() + m.normals.capacity() + m.texcoords.capacity() + m.line_points.capacity()) *
+             sizeof(cMath::vector4);
+    bytes += m.triangles.capacity() * sizeof(tiangle_face);
+    bytes += m.materials.capacity() * sizeof(material) + m.material_switches.capacity() * sizeof(material_switch);
+    return bytes + TreeBytes(m.tree);
+}
+
+struct ImportFigures {
+    double cpu_ms = 0;
+    double wall_ms = 0;
+};
+
+// One whole load (parse, box, tree, the four lists) with its phases and list draw times.
+ImportFigures ReportLoad(cloadobj& loader, const std::string& path, const char* prefix, int runs) {
+    ImportFigures figures;
+    const double w0 = NowMs(), c0 = ThreadCpuMs();
     cloadobj_conteiner* m = loader.LoadObj(path.c_str(), NoProgress);
+    glFinish();
+    figures.cpu_ms = ThreadCpuMs() - c0;
+    figures.wall_ms = NowMs() - w0;
     const LoadPhaseTimes& t = loader.last_load;
     const std::string p(prefix);
     Print((p + "load_read_parse_ms").c_str(), t.read_parse);
@@ -183,12 +234,25 @@ void ReportLoad(cloadobj& loader, const std::string& path, const char* prefix, i
     Print((p + "list_plain_compile_ms").c_str(), t.list_plain);
     Print((p + "list_shadow_compile_ms").c_str(), t.list_shadow);
     Print((p + "load_total_ms").c_str(), t.total);
+    Print((p + "import_cpu_ms").c_str(), figures.cpu_ms);
+    Print((p + "import_wall_ms").c_str(), figures.wall_ms);
     SetUpView();
     Print((p + "list_shaded_draw_ms").c_str(), TimeDraw(m->list_shaded, runs));
     Print((p + "list_glow_draw_ms").c_str(), TimeDraw(m->list_glow, runs));
     Print((p + "list_plain_draw_ms").c_str(), TimeDraw(m->list_plain, runs));
     Print((p + "list_shadow_draw_ms").c_str(), TimeDraw(m->list_shadow, runs));
+    if (p.empty()) {
+        const ShadowVolumeSize shadow = MeasureShadowVolume(*m);
+        PrintCount("shadow_prism_triangles", shadow.prism_triangles);
+        PrintCount("shadow_triangles", shadow.outline_triangles);
+        Print("shadow_triangles_ratio_to_prisms",
+              shadow.prism_triangles ? double(shadow.outline_triangles) / double(shadow.prism_triangles) : 0.0);
+        const size_t bytes = ModelBytes(*m);
+        Print("cpu_MB_per_model", double(bytes) / 1e6);
+        Print("cpu_bytes_per_triangle", m->triangle_count ? double(bytes) / m->triangle_count : 0.0);
+    }
     loader.FreeObject(m);
+    return figures;
 }
 
 // Picking rays from above into the model: tree query against every triangle in turn.
@@ -206,13 +270,14 @@ void ReportPicking(cloadobj& loader, const std::string& path) {
                       m->bbox[0].z + unit(rng) * (m->bbox[1].z - m->bbox[0].z)};
         list.push_back({o[0], o[1], o[2], 0.02f * (unit(rng) - 0.5f), -1.0f, 0.02f * (unit(rng) - 0.5f)});
     }
-    double t0 = NowMs();
+    double t0 = ThreadCpuMs();
     std::vector<float> tree_results;
     for (auto& r : list) tree_results.push_back(loader.IntersectLine(m, &r[0], &r[3], false));
-    const double tree_ms = NowMs() - t0;
-    t0 = NowMs();
+    const double tree_ms = ThreadCpuMs() - t0;
+    t0 = ThreadCpuMs();
     size_t same = 0;
-    for (size_t k = 0; k < list.size(); ++k) {
+    const int brute_rays = 40;
+    for (int k = 0; k < brute_rays; ++k) {
         float best = 0.0f;
         for (const tiangle_face& t : m->triangles) {
             float hit = intersect_triangle(&list[k][0], &list[k][3], &m->positions[t.pos0].x,
@@ -221,25 +286,277 @@ void ReportPicking(cloadobj& loader, const std::string& path) {
         }
         same += best == tree_results[k];
     }
-    const double brute_ms = NowMs() - t0;
+    const double brute_ms = ThreadCpuMs() - t0;
     Print("pick_tree_us", tree_ms * 1000.0 / rays);
-    Print("pick_bruteforce_us", brute_ms * 1000.0 / rays);
-    PrintCount("pick_results_equal", same);
-    PrintCount("pick_rays", list.size());
+    Print("pick_bruteforce_us", brute_ms * 1000.0 / brute_rays);
+    PrintCount("pick_results_equal_to_bruteforce", same);
+    PrintCount("pick_rays_compared", brute_rays);
     loader.FreeObject(m);
+}
+
+// A closed sphere of 2 * rings * segments triangles, radius 10 file units.
+bool WriteSphere(const std::string& path, int rings, int segments) {
+    std::FILE* f = std::fopen(path.c_str(), "w");
+    if (f == nullptr) return false;
+    for (int r = 0; r <= rings; ++r)
+        for (int s = 0; s < segments; ++s) {
+            const double th = kPi * r / rings, ph = 2 * kPi * s / segments;
+            const double x = std::sin(th) * std::cos(ph), y = std::sin(th) * std::sin(ph), z = std::cos(th);
+            std::fprintf(f, "v %.4f %.4f %.4f\nvn %.4f %.4f %.4f\n", 10 * x, 10 * y, 10 * z, x, y, z);
+        }
+    std::fprintf(f, "vt 0 0\n");
+    for (int r = 0; r < rings; ++r)
+        for (int s = 0; s < segments; ++s) {
+            const int a = r * segments + s + 1, b = r * segments + (s + 1) % segments + 1;
+            const int c = b + segments, d = a + segments;
+            std::fprintf(f, "f %d/1/%d %d/1/%d %d/1/%d\nf %d/1/%d %d/1/%d %d/1/%d\n", a, a, b, b, c, c, a, a, c, c, d,
+                         d);
+        }
+    return std::fclose(f) == 0;
+}
+
+cMath::Matrix4x4 BenchView(float pitch, float yaw, float x, float y, float z, float zoom) {
+    project_test::Camera c;
+    c.pitch = pitch;
+    c.yaw = yaw;
+    c.x = x;
+    c.y = y;
+    c.z = z;
+    c.zoom = zoom;
+    return project_test::View(c);
+}
+
+// The project's picking pass (placement, unprojection, box test, quadtree) as the editor runs
+// it every frame: over the big model with the cursor moving across it, and over empty
+// space with 100 small models.
+void ReportProjectPicking(cloadobj& loader, const std::string& big_model, const std::string& folder) {
+    cMath::Matrix4x4 proj = project_test::Projection();
+    {
+        project p(&loader);
+        const double c0 = ThreadCpuMs();
+        if (!p.ImportOBJ(const_cast<char*>(big_model.c_str()))) return;
+        Print("project_import_cpu_ms", ThreadCpuMs() - c0);
+        cMath::Matrix4x4 v = BenchView(40, -90, -1.0f, -0.8f, -1.6f, 1.6f);
+        // The cursor sweeps a grid over the model's screen area.
+        std::vector<std::array<float, 2>> cursors;
+        const cloadobj_conteiner& m = *p.objects[0].model;
+        const project::pObject& o = p.objects[0];
+        for (int i = 0; i < 16; ++i) {
+            for (int j = 0; j < 16; ++j) {
+                const float fx = (float(i) + 0.5f) / 16.0f, fz = (float(j) + 0.5f) / 16.0f;
+                const float x = o.move.x + o.position.x + o.scale.x * (m.bbox[0].x + fx * (m.bbox[1].x - m.bbox[0].x));
+                const float z = o.move.z - o.position.z + o.scale.z * (m.bbox[0].z + fz * (m.bbox[1].z - m.bbox[0].z));
+                const float y = o.move.y + o.position.y + o.scale.y * m.bbox[1].y;
+                std::array<float, 2> c{};
+                if (project_test::CursorOver(v, proj, x, y, z, c.data())) cursors.push_back(c);
+            }
+        }
+        size_t found = 0;
+        const uint64_t tests0 = QuadTreeTriangleTests();
+        const double t0 = ThreadCpuMs();
+        const int sweeps = 4;
+        for (int s = 0; s < sweeps; ++s) {
+            for (const auto& c : cursors) {
+                float cursor[2] = {c[0], c[1]};
+                found += p.SelectOBJ(&v, &proj, cursor, false) == 0;
+            }
+        }
+        const double passes = double(sweeps * cursors.size());
+        Print("pick_over_model_ms", (ThreadCpuMs() - t0) / passes);
+        Print("pick_over_model_triangle_tests", double(QuadTreeTriangleTests() - tests0) / passes);
+        PrintCount("pick_over_model_passes", size_t(passes));
+        PrintCount("pick_over_model_found", found);
+        for (const auto& o2 : p.objects) loader.FreeObject(o2.model);
+    }
+    {
+        const std::string sphere = folder + "/sphere.obj";
+        if (!WriteSphere(sphere, 24, 48)) return;
+        project p(&loader);
+        for (int i = 0; i < 100; ++i) {
+            if (!p.ImportOBJ(const_cast<char*>(sphere.c_str()))) return;
+            cMath::vector4 size(0.2f, 0.2f, 0.2f, 0);
+            cMath::vector4 pos(0.25f * float(i % 10), 0, 0.34f * float(i / 10), 0);
+            p.SizeOBJ(i, &size);
+            p.PositionOBJ(i, &pos);
+        }
+        cMath::Matrix4x4 v = BenchView(20, -90, -1, -1, -2, 2);
+        float cursor[2] = {0.0f, 0.95f};
+        int found = p.SelectOBJ(&v, &proj, cursor, false);
+        const uint64_t tests0 = QuadTreeTriangleTests();
+        const double t0 = ThreadCpuMs();
+        const int passes = 1000;
+        for (int i = 0; i < passes; ++i) {
+            float c[2] = {0.0f, 0.95f};
+            found = p.SelectOBJ(&v, &proj, c, false);
+        }
+        Print("pick_empty_100_objects_ms", (ThreadCpuMs() - t0) / passes);
+        Print("pick_empty_100_objects_triangle_tests", double(QuadTreeTriangleTests() - tests0) / passes);
+        std::printf("pick_empty_100_objects_found: %d\n", found);
+        // The same objects with the cursor over one of them.
+        float over[2] = {0, 0};
+        const project::pObject& o = p.objects[55];
+        if (project_test::CursorOver(v, proj, o.move.x + o.position.x, o.move.y + o.position.y + 0.1f,
+                                     o.move.z - o.position.z, over)) {
+            const uint64_t t1 = QuadTreeTriangleTests();
+            float c[2] = {over[0], over[1]};
+            found = p.SelectOBJ(&v, &proj, c, false);
+            Print("pick_over_1_of_100_objects_triangle_tests", double(QuadTreeTriangleTests() - t1));
+            std::printf("pick_over_1_of_100_objects_found: %d\n", found);
+        }
+        for (const auto& o2 : p.objects) loader.FreeObject(o2.model);
+    }
+}
+
+// ---- the editor on the headless window layer ----------------------------------------------
+
+struct PassTimes {
+    std::vector<double> setup, sky, scene, shadow, shadow_first, shadow_second, overlay, picking, frame;
+};
+
+double TimedMs(const std::function<void()>& pass) {
+    glFinish();
+    const double t0 = NowMs();
+    pass();
+    glFinish();
+    return NowMs() - t0;
+}
+
+// One shadow pass alone, in the state the frame gives it (first: clockwise fronts
+// incrementing; second: counter-clockwise fronts decrementing).
+void ShadowPassAlone(const ShellState& s, bool first) {
+    glLoadIdentity();
+    glEnable(GL_CULL_FACE);
+    glEnable(GL_POLYGON_OFFSET_FILL);
+    glDepthFunc(GL_LESS);
+    glDepthMask(GL_FALSE);
+    glDepthRange(0.0, 100.0);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    glPolygonOffset(1.0f, 1.0f);
+    glEnable(GL_STENCIL_TEST);
+    glStencilFunc(GL_ALWAYS, 1, 0xFF);
+    glFrontFace(first ? GL_CW : GL_CCW);
+    glStencilOp(GL_KEEP, first ? GL_INCR : GL_DECR, GL_KEEP);
+    glDisable(GL_TEXTURE_2D);
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixf(s.P.m);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadMatrixf(s.V.m);
+    mgrObj->RenderShadow(s.machine);
+    mgrProject->RenderShadow();
+    glDisable(GL_POLYGON_OFFSET_FILL);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDepthMask(GL_TRUE);
+    glDepthRange(0.0, 1.0);
+}
+
+// Start-up to the first frame, then the passes of frames of a scene of 10 models and 10
+// images. Runs from the assets folder; false when the headless editor cannot start.
+bool ReportEditor(const std::string& model_100k, const std::string& image, int frames) {
+    std::string error;
+    const double w0 = NowMs(), c0 = ThreadCpuMs();
+    morva::Window* window = morva::CreateMainWindow("Morva", &error);
+    if (!window) {
+        std::fprintf(stderr, "no headless window: %s\n", error.c_str());
+        return false;
+    }
+    ShellState s;
+    const bool started = StartEditor(s, window);
+    if (started) {
+        DrawFrame(s);
+        glFinish();
+        Print("startup_ms", NowMs() - w0);
+        Print("startup_cpu_ms", ThreadCpuMs() - c0);
+        const uint32_t machine_triangles = s.machine ? s.machine->triangle_count : 0;
+        PrintCount("machine_triangles", machine_triangles);
+
+        for (int i = 0; i < 10; ++i) {
+            if (!mgrProject->ImportOBJ(const_cast<char*>(model_100k.c_str()))) break;
+        }
+        for (int i = 0; i < 10; ++i) {
+            if (!mgrProject->ImportImage(const_cast<char*>(image.c_str()))) break;
+        }
+        size_t scene_triangles = machine_triangles;
+        for (int i = 0; i < int(mgrProject->objects.size()); ++i) {
+            project::pObject& o = mgrProject->objects[size_t(i)];
+            cMath::vector4 size(0.5f, 0.3f, 0.5f, 0);
+            if (o.type == 0) size = cMath::vector4(0.4f, 0.02f, 0.4f, 0);
+            cMath::vector4 pos(0.5f * float(i % 5), 0.0f, 0.7f * float(i / 5), 0);
+            mgrProject->SizeOBJ(i, &size);
+            mgrProject->PositionOBJ(i, &pos);
+            if (o.type == 1) scene_triangles += o.model->triangle_count;
+        }
+        PrintCount("frame_objects", mgrProject->objects.size());
+        PrintCount("frame_model_triangles", scene_triangles);
+        // The cursor over the middle of the view, where objects stand.
+        morva::SetHeadlessCursorInClient(window, 508, 420);
+        PassTimes t;
+        for (int f = 0; f < frames + 2; ++f) {
+            const double frame0 = NowMs();
+            FetchFrameInput();
+            const double setup = TimedMs([&] { SetUpFramePass(s); });
+            const double sky = TimedMs([&] { DrawSkyBoxPass(s); });
+            const double scene = TimedMs([&] { DrawScenePass(s); });
+            const double shadow = TimedMs([&] { DrawShadowPass(s); });
+            const double overlay = TimedMs([&] {
+                SetOverlayState();
+                s.uiHit = DrawOverlay(s.menu);
+            });
+            const double picking = TimedMs([&] { PickingPass(s); });
+            morva::SwapWindowBuffers(hDC);
+            const double frame = NowMs() - frame0;
+            // Each shadow pass alone, after the frame (into the same depth buffer).
+            const double first = TimedMs([&] { ShadowPassAlone(s, true); });
+            const double second = TimedMs([&] { ShadowPassAlone(s, false); });
+            if (f < 2) continue;  // warm-up
+            t.setup.push_back(setup);
+            t.sky.push_back(sky);
+            t.scene.push_back(scene);
+            t.shadow.push_back(shadow);
+            t.shadow_first.push_back(first);
+            t.shadow_second.push_back(second);
+            t.overlay.push_back(overlay);
+            t.picking.push_back(picking);
+            t.frame.push_back(frame);
+        }
+        Print("frame_setup_ms", Median(t.setup));
+        Print("frame_sky_ms", Median(t.sky));
+        Print("frame_scene_ms", Median(t.scene));
+        Print("frame_shadow_first_pass_ms", Median(t.shadow_first));
+        Print("frame_shadow_second_pass_ms", Median(t.shadow_second));
+        Print("frame_shadow_passes_ms", Median(t.shadow));
+        Print("frame_overlay_ms", Median(t.overlay));
+        Print("frame_picking_ms", Median(t.picking));
+        Print("frame_ms", Median(t.frame));
+        Print("shadow_to_scene_pass_ratio", Median(t.shadow) / Median(t.scene));
+        morva::ClientImage picture;
+        // The last frame, for a person to look at.
+        if (morva::ReadHeadlessClientImage(window, &picture)) {
+            const std::string png = std::string(P_tmpdir) + "/morva-bench-frame.png";
+            if (stbi_write_png(png.c_str(), picture.width, picture.height, 4, picture.rgba.data(), picture.width * 4)) {
+                std::printf("frame_picture: %s\n", png.c_str());
+            }
+        }
+    }
+    StopEditor(s);
+    hDC = nullptr;
+    morva::DestroyMainWindow(window);
+    return started;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string path = std::string(P_tmpdir) + "/morva-bench-torus.obj";
+    const std::string small_path = std::string(P_tmpdir) + "/morva-bench-torus-100k.obj";
     bool regenerate = false;
     bool parse_only = false;
+    bool compare_recording = false;
     int runs = 3;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--file") && i + 1 < argc) path = argv[++i];
         else if (!std::strcmp(argv[i], "--regenerate")) regenerate = true;
         else if (!std::strcmp(argv[i], "--parse-only")) parse_only = true;
+        else if (!std::strcmp(argv[i], "--compare-recording")) compare_recording = true;
         else if (!std::strcmp(argv[i], "--runs") && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
     }
     if (regenerate || FileSize(path) <= 0) {
@@ -249,6 +566,12 @@ int main(int argc, char** argv) {
             return 1;
         }
         Print("generate_ms", NowMs() - t0);
+    }
+    if (regenerate || FileSize(small_path) <= 0) {
+        if (!GenerateModel(small_path, 250, 200)) {
+            std::fprintf(stderr, "cannot write %s\n", small_path.c_str());
+            return 1;
+        }
     }
     const double mb = double(FileSize(path)) / 1e6;
     Print("model_file_MB", mb);
@@ -276,32 +599,50 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     if (parse_only) return 0;
 
+    char cwd[4096];
+    if (getcwd(cwd, sizeof cwd) == nullptr) return 1;
+    // The model program's sources and the editor's start-up files are read from the assets.
+    if (chdir(MORVA_ASSETS_DIR) != 0) {
+        std::fprintf(stderr, "cannot enter %s\n", MORVA_ASSETS_DIR);
+        return 1;
+    }
     morva::OffscreenGL gl;
     if (!morva::CreateOffscreenGL(gl, 1024, 768)) {
         std::fprintf(stderr, "no offscreen GL context: %s\n", gl.error.c_str());
         return 1;
     }
     {
-        char cwd[4096];
-        const bool have_cwd = getcwd(cwd, sizeof cwd) != nullptr;
-        // The model program's sources are read from the working directory.
-        if (chdir(MORVA_ASSETS_DIR) != 0) std::fprintf(stderr, "cannot enter %s\n", MORVA_ASSETS_DIR);
         Ctexture textures;
         cshader shaders;
         cloadobj loader(&textures, &shaders);
-        if (have_cwd && chdir(cwd) != 0) std::fprintf(stderr, "cannot return to %s\n", cwd);
 
-        // The loader's own choice first (unprefixed figures), then the other recording.
-        const ListRecording chosen = loader.list_recording;
-        const ListRecording other = chosen == ListRecording::kImmediate ? ListRecording::kVertexArrays
-                                                                         : ListRecording::kImmediate;
-        ReportLoad(loader, path, "", runs);
-        loader.list_recording = other;
-        ReportLoad(loader, path, other == ListRecording::kImmediate ? "immediate_" : "arrays_", runs);
-        loader.list_recording = chosen;
-        std::printf("lists_recorded_with: %s\n", chosen == ListRecording::kImmediate ? "immediate" : "arrays");
+        ImportFigures best;
+        best.cpu_ms = best.wall_ms = 1e30;
+        for (int r = 0; r < std::min(runs, 2); ++r) {
+            const ImportFigures f = ReportLoad(loader, path, "", runs);
+            best.cpu_ms = std::min(best.cpu_ms, f.cpu_ms);
+            best.wall_ms = std::min(best.wall_ms, f.wall_ms);
+        }
+        Print("import_ms", best.cpu_ms);
+        Print("import_to_parse_ratio", best.cpu_ms / own.cpu_ms);
+        Print("import_wall_to_parse_wall_ratio", best.wall_ms / own.wall_ms);
+        std::printf("lists_recorded_with: %s\n",
+                    loader.list_recording == ListRecording::kImmediate ? "immediate" : "arrays");
+        if (compare_recording) {
+            const ListRecording chosen = loader.list_recording;
+            const ListRecording other = chosen == ListRecording::kImmediate ? ListRecording::kVertexArrays
+                                                                             : ListRecording::kImmediate;
+            loader.list_recording = other;
+            ReportLoad(loader, path, other == ListRecording::kImmediate ? "immediate_" : "arrays_", runs);
+            loader.list_recording = chosen;
+        }
+        std::fflush(stdout);
         ReportPicking(loader, path);
+        ReportProjectPicking(loader, path, P_tmpdir);
+        std::fflush(stdout);
     }
     morva::DestroyOffscreenGL(gl);
+    if (!ReportEditor(small_path, std::string(MORVA_ASSETS_DIR) + "/img/sky.jpg", 7)) return 1;
+    if (chdir(cwd) != 0) return 1;
     return 0;
 }

@@ -9,6 +9,8 @@ namespace {
 // Slightly more than 1/64, so that a quadrant nominally 1/64 wide is refused despite rounding.
 constexpr float kFloorFraction = (1.0f / 64.0f) * 1.001f;
 
+uint64_t triangle_tests = 0;
+
 struct Quadrant {
     cMath::vector4 lo, hi;
 };
@@ -36,9 +38,10 @@ inline void TakeCandidate(float t, float lower, float& best) {
 }
 
 // Whether the ray o + t d with t > lower may meet the node's box, widened by a margin that
-// covers the rounding of the triangle test. Never false for a box holding an accepted hit.
-bool RayMayReachBox(const float* o, const float* d, const cMath::vector4& lo,
-                    const cMath::vector4& hi, float lower) {
+// covers the rounding of the triangle test, and where it enters it (`entry`: no accepted
+// hit in the box has a smaller parameter). Never false for a box holding an accepted hit.
+bool RayMayReachBox(const float* o, const float* d, const cMath::vector4& lo, const cMath::vector4& hi,
+                    float lower, double& entry) {
     const double lows[3] = {lo.x, lo.y, lo.z};
     const double highs[3] = {hi.x, hi.y, hi.z};
     double extent = 0.0;
@@ -63,8 +66,62 @@ bool RayMayReachBox(const float* o, const float* d, const cMath::vector4& lo,
         tmin = std::max(tmin, t0);
         tmax = std::min(tmax, t1);
     }
+    entry = tmin;
     // A NaN origin or direction makes every comparison false: nothing can be hit then.
     return tmin <= tmax && tmax >= double(lower);
+}
+
+// Tests the node's own triangles, then the children the ray may reach, nearest entry first;
+// a child entered beyond the best hit so far cannot improve it and ends the search. The
+// result is the smallest accepted hit, as testing every triangle in turn gives.
+void SearchNode(const OuadTree& node, const cMath::vector4* positions, const float* o, const float* d,
+                float lower, float& best) {
+    triangle_tests += node.faces.size();
+    for (const tiangle_face* t : node.faces) {
+        const float t_hit = intersect_triangle(o, d, &positions[t->pos0].x, &positions[t->pos1].x,
+                                               &positions[t->pos2].x);
+        TakeCandidate(t_hit, lower, best);
+    }
+    struct Entry {
+        double t;
+        const OuadTree* child;
+    } entries[4];
+    int count = 0;
+    for (const auto& child : node.children) {
+        double entry = 0.0;
+        if (!child || !RayMayReachBox(o, d, *child->bbox_min, *child->bbox_max, lower, entry)) continue;
+        int i = count++;
+        for (; i > 0 && entries[i - 1].t > entry; --i) entries[i] = entries[i - 1];
+        entries[i] = Entry{entry, child.get()};
+    }
+    for (int i = 0; i < count; ++i) {
+        if (best != lower && entries[i].t > double(best)) break;
+        SearchNode(*entries[i].child, positions, o, d, lower, best);
+    }
+}
+
+// The first quadrant (order 0, 1, 2, 3) of the node that IsTriangleInBBox accepts for the
+// triangle, or -1: the same comparisons on the same values as building each quadrant's box
+// and testing it in turn, with the centre lines and widths computed once.
+int FirstAcceptingQuadrant(const OuadTree& node, const cMath::vector4& a, const cMath::vector4& b,
+                           const cMath::vector4& c) {
+    const cMath::vector4& lo = *node.bbox_min;
+    const cMath::vector4& hi = *node.bbox_max;
+    const float cx = (hi.x + lo.x) / 2.0f;
+    const float cz = (hi.z + lo.z) / 2.0f;
+    const bool above_lo_x = lo.x <= a.x && lo.x <= b.x && lo.x <= c.x;
+    const bool below_hi_x = a.x <= hi.x && b.x <= hi.x && c.x <= hi.x;
+    const bool above_lo_z = lo.z <= a.z && lo.z <= b.z && lo.z <= c.z;
+    const bool below_hi_z = a.z <= hi.z && b.z <= hi.z && c.z <= hi.z;
+    const bool low_x = above_lo_x && a.x <= cx && b.x <= cx && c.x <= cx && std::fabs(lo.x - cx) > node.floor_x;
+    const bool high_x = below_hi_x && cx <= a.x && cx <= b.x && cx <= c.x && std::fabs(cx - hi.x) > node.floor_x;
+    const bool low_z = above_lo_z && a.z <= cz && b.z <= cz && c.z <= cz && std::fabs(lo.z - cz) > node.floor_z;
+    const bool high_z = below_hi_z && cz <= a.z && cz <= b.z && cz <= c.z && std::fabs(cz - hi.z) > node.floor_z;
+    if (low_x && low_z) return 0;
+    if (high_x && high_z) return 1;
+    if (high_x && low_z) return 2;
+    if (low_x && high_z) return 3;
+    return -1;
 }
 
 }  // namespace
@@ -118,26 +175,20 @@ bool OuadTree::IsTriangleInBBox(const tiangle_face* t, const cMath::vector4* pos
 }
 
 void OuadTree::Push(tiangle_face* triangle, const cMath::vector4* positions) {
+    const cMath::vector4& a = positions[triangle->pos0];
+    const cMath::vector4& b = positions[triangle->pos1];
+    const cMath::vector4& c = positions[triangle->pos2];
     OuadTree* node = this;
     // Descends iteratively: each level either hands the triangle to a quadrant or keeps it.
     for (;;) {
-        int chosen = -1;
-        Quadrant box{};
-        if (node->depth < kQuadTreeMaxDepth) {
-            for (int q = 0; q < 4; ++q) {
-                box = QuadrantBox(*node->bbox_min, *node->bbox_max, q);
-                if (node->IsTriangleInBBox(triangle, positions, box.lo, box.hi)) {
-                    chosen = q;
-                    break;
-                }
-            }
-        }
+        const int chosen = node->depth < kQuadTreeMaxDepth ? FirstAcceptingQuadrant(*node, a, b, c) : -1;
         if (chosen < 0) {
             node->faces.push_back(triangle);
             return;
         }
         std::unique_ptr<OuadTree>& child = node->children[chosen];
         if (!child) {
+            const Quadrant box = QuadrantBox(*node->bbox_min, *node->bbox_max, chosen);
             child = std::make_unique<OuadTree>();
             child->own_bounds[0] = box.lo;
             child->own_bounds[1] = box.hi;
@@ -171,8 +222,10 @@ void OuadTree::MergeData() {
 void OuadTree::Optimize() {
     if (CountTriangles() < kQuadTreeCollapseBelow) {
         MergeData();
+        faces.shrink_to_fit();
         return;
     }
+    faces.shrink_to_fit();
     for (auto& child : children) {
         if (child) child->Optimize();
     }
@@ -182,15 +235,7 @@ float OuadTree::TestIntersection(const cMath::vector4* positions, const float* o
                                  bool flag) const {
     const float lower = flag ? -1.0f : 0.0f;
     float best = lower;
-    for (const tiangle_face* t : faces) {
-        const float t_hit = intersect_triangle(o, d, &positions[t->pos0].x, &positions[t->pos1].x,
-                                               &positions[t->pos2].x);
-        TakeCandidate(t_hit, lower, best);
-    }
-    for (const auto& child : children) {
-        if (!child || !RayMayReachBox(o, d, *child->bbox_min, *child->bbox_max, lower)) continue;
-        TakeCandidate(child->TestIntersection(positions, o, d, flag), lower, best);
-    }
+    SearchNode(*this, positions, o, d, lower, best);
     return best;
 }
 
@@ -199,6 +244,8 @@ void OuadTree::Clear() {
     faces.clear();
     faces.shrink_to_fit();
 }
+
+uint64_t QuadTreeTriangleTests() { return triangle_tests; }
 
 unsigned CountTreeNodes(const OuadTree& node) {
     unsigned n = 1;

@@ -6,6 +6,7 @@
 #include "math/Cmath.h"
 #include "model/model_records.h"
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -65,6 +66,10 @@ float intersect_triangle(const float* origin, const float* direction, const floa
 float DOT(const float* a, const float* b);
 void SUB(float* result, const float* a, const float* b);
 void CROSS(float* result, const float* a, const float* b);
+
+// Ray/triangle tests made by TestIntersection since the program started (all trees), for
+// the benchmark; a plain running count on the picking thread.
+uint64_t QuadTreeTriangleTests();
 
 // Shape of a tree, for the inspector and the benchmark.
 unsigned CountTreeNodes(const OuadTree& node);
