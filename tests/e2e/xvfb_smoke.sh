@@ -124,10 +124,17 @@ answer_dialog() {
   done
   [ -n "$dialog" ] || fail "no dialog titled \"$1\""
   sleep 1
-  xdotool windowactivate --sync "$dialog" 2>/dev/null || true
-  xdotool type --delay 120 "$2"
+  # Under load the focus may not have reached the dialog yet (xdotool then fails before
+  # sending anything): activate again and retry. What was typed is checked by the caller.
+  local typed=no
+  for _ in 1 2 3 4; do
+    xdotool windowactivate --sync "$dialog" 2>/dev/null || true
+    if xdotool type --delay 120 "$2" 2>/dev/null; then typed=yes; break; fi
+    sleep 1
+  done
+  [ "$typed" = yes ] || fail "could not type into the dialog \"$1\""
   sleep 1.5
-  xdotool key Return
+  xdotool key Return 2>/dev/null || { sleep 1; xdotool windowactivate --sync "$dialog" 2>/dev/null; xdotool key Return; }
   sleep 3
 }
 
