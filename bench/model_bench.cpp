@@ -528,6 +528,43 @@ bool ReportEditor(const std::string& model_100k, const std::string& image, int f
         Print("frame_picking_ms", Median(t.picking));
         Print("frame_ms", Median(t.frame));
         Print("shadow_to_scene_pass_ratio", Median(t.shadow) / Median(t.scene));
+
+        // The same shadow passes with every model's per-triangle prisms, for comparison.
+        std::vector<std::pair<cloadobj_conteiner*, uint32_t>> swapped;
+        auto use_prisms = [&](cloadobj_conteiner* m) {
+            for (const auto& w : swapped) {
+                if (w.first == m) return;
+            }
+            std::vector<float> prisms;
+            AppendShadowPrisms(*m, prisms);
+            const uint32_t list = glGenLists(1);
+            glNewList(list, GL_COMPILE);
+            glBegin(GL_TRIANGLES);
+            for (size_t i = 0; i + 2 < prisms.size(); i += 3) glVertex3fv(&prisms[i]);
+            glEnd();
+            glEndList();
+            swapped.emplace_back(m, m->list_shadow);
+            m->list_shadow = list;
+        };
+        if (s.machine) use_prisms(s.machine);
+        for (const project::pObject& o : mgrProject->objects) {
+            if (o.type == 1) use_prisms(o.model);
+        }
+        std::vector<double> prism_shadow;
+        for (int f = 0; f < frames; ++f) {
+            FetchFrameInput();
+            SetUpFramePass(s);
+            DrawSkyBoxPass(s);
+            DrawScenePass(s);
+            prism_shadow.push_back(TimedMs([&] { DrawShadowPass(s); }));
+            morva::SwapWindowBuffers(hDC);
+        }
+        for (const auto& w : swapped) {
+            glDeleteLists(w.first->list_shadow, 1);
+            w.first->list_shadow = w.second;
+        }
+        Print("frame_shadow_passes_with_prisms_ms", Median(prism_shadow));
+        Print("shadow_with_prisms_to_scene_pass_ratio", Median(prism_shadow) / Median(t.scene));
         morva::ClientImage picture;
         // The last frame, for a person to look at.
         if (morva::ReadHeadlessClientImage(window, &picture)) {
