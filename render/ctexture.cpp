@@ -109,6 +109,61 @@ bool JpegTablesAreSound(std::string_view bytes) {
     return true;
 }
 
+// A Photoshop file with an alpha channel: the decoder (stb_image 2.27, stbi__psd_load)
+// removes a white matte from such pixels with float-to-byte conversions that overflow, which
+// is undefined behaviour; the alpha is discarded here anyway, but the file is refused.
+bool IsPsdWithAlpha(std::string_view bytes) {
+    const int channels = ByteAt(bytes, 12) << 8 | ByteAt(bytes, 13);
+    return channels >= 4;
+}
+
+// The run-length encoded scanlines of a Radiance file must all end inside the file: the
+// decoder (stb_image 2.27, stbi__hdr_load) reads zero run lengths forever once the data runs
+// out, so a file cut short would hang the editor. This walks the data as the decoder does.
+bool HdrRunsEndInsideTheFile(std::string_view bytes) {
+    int width = 0, height = 0, channels = 0;
+    if (!stbi_info_from_memory(reinterpret_cast<const stbi_uc*>(bytes.data()), static_cast<int>(bytes.size()),
+                               &width, &height, &channels)) {
+        return true;  // the decoder will refuse it by itself
+    }
+    if (width < 8 || width >= 32768) return true;  // flat pixels only: every loop is bounded
+    // Data starts after the signature line, the header lines up to an empty one and the
+    // resolution line.
+    size_t at = 0;
+    const auto next_line = [&] {
+        const size_t end = bytes.find('\n', at);
+        const size_t length = (end == std::string_view::npos ? bytes.size() : end) - at;
+        at = end == std::string_view::npos ? bytes.size() : end + 1;
+        return length;
+    };
+    next_line();
+    while (at < bytes.size() && next_line() != 0) {
+    }
+    next_line();
+    const auto get8 = [&]() -> int { return at < bytes.size() ? ByteAt(bytes, at++) : 0; };
+    for (int row = 0; row < height; ++row) {
+        const int c1 = get8(), c2 = get8(), high = get8();
+        if (c1 != 2 || c2 != 2 || (high & 0x80)) return true;  // the rest is read as flat pixels
+        if ((high << 8 | get8()) != width) return true;         // refused by the decoder
+        for (int k = 0; k < 4; ++k) {
+            for (int filled = 0; filled < width;) {
+                if (at >= bytes.size()) return false;  // here the decoder would spin forever
+                int count = get8();
+                const bool run = count > 128;
+                if (run) count -= 128;
+                if (count > width - filled) return true;  // refused by the decoder
+                if (run) {
+                    get8();
+                } else {
+                    at += static_cast<size_t>(count);
+                }
+                filled += count;
+            }
+        }
+    }
+    return true;
+}
+
 // Only JPEG, PNG, BMP, TGA, PSD and HDR are decoded. The signatures accepted here exclude
 // every other format the decoder knows (GIF, PNM, PIC), so none of their decoders can run.
 bool IsAcceptedFormat(std::string_view bytes) {
@@ -116,8 +171,10 @@ bool IsAcceptedFormat(std::string_view bytes) {
     if (StartsWith(bytes, kPng, sizeof kPng)) return true;
     if (StartsWith(bytes, "\xff\xd8", 2)) return JpegTablesAreSound(bytes);
     if (StartsWith(bytes, "BM", 2)) return true;
-    if (StartsWith(bytes, "8BPS", 4)) return true;
-    if (StartsWith(bytes, "#?RADIANCE\n", 11) || StartsWith(bytes, "#?RGBE\n", 7)) return true;
+    if (StartsWith(bytes, "8BPS", 4)) return !IsPsdWithAlpha(bytes);
+    if (StartsWith(bytes, "#?RADIANCE\n", 11) || StartsWith(bytes, "#?RGBE\n", 7)) {
+        return HdrRunsEndInsideTheFile(bytes);
+    }
     return LooksLikeTga(bytes);
 }
 

@@ -139,3 +139,10 @@ folder('image/folder-named-like-an-image.png')
 # a huffman table of 16 x 255 codes: the decoder's table holds 256
 dht = b'\xff\xc4' + struct.pack('>H', 2 + 17 + 4080) + b'\x00' + b'\xff' * 16 + b'\x00' * 4080
 put('image/jpeg-huffman-table-of-4080-codes.jpg', jpeg[:2] + dht + jpeg[2:])
+# a Photoshop file with an alpha channel (the decoder's matte removal overflows)
+with open(os.path.join(here, '..', '..', '..', 'fuzz', 'corpus', 'image', 'refused-psd-with-alpha.psd'), 'rb') as f:
+    put('image/psd-with-alpha-channel.psd', f.read())
+# a Radiance file whose run-length encoded scanlines stop early (the decoder would spin forever)
+with open(os.path.join(here, '..', '..', '..', 'fuzz', 'corpus', 'image', 'hdr-rgbe.hdr'), 'rb') as f:
+    hdr = f.read()
+put('image/hdr-runs-cut-short.hdr', hdr[:len(hdr) - 20])
