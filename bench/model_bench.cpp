@@ -191,8 +191,10 @@ double Median(std::vector<double> v) {
     return v.empty() ? 0.0 : v[v.size() / 2];
 }
 
-// Bytes the model holds on the CPU side: its arrays (as allocated), the tree's nodes and
-// triangle pointers, the materials and switches. Display lists belong to the GL driver.
+// Bytes the model holds on the CPU side: its arrays (the elements read: room a large array
+// keeps reserved beyond them was never written, so it is address space, not memory), the
+// tree's nodes and triangle pointers, the materials and switches. Display lists belong to
+// the GL driver (see process_rss_bytes_per_triangle for everything together).
 size_t TreeBytes(const OuadTree& node) {
     size_t bytes = node.faces.capacity() * sizeof(tiangle_face*);
     for (const auto& child : node.children) {
@@ -203,11 +205,21 @@ size_t TreeBytes(const OuadTree& node) {
 
 size_t ModelBytes(const cloadobj_conteiner& m) {
     size_t bytes = sizeof(cloadobj_conteiner) + m.name.capacity();
-    bytes += (m.positions.capacity() + m.normals.capacity() + m.texcoords.capacity() + m.line_points.capacity()) *
+    bytes += (m.positions.size() + m.normals.size() + m.texcoords.size() + m.line_points.size()) *
              sizeof(cMath::vector4);
-    bytes += m.triangles.capacity() * sizeof(tiangle_face);
+    bytes += m.triangles.size() * sizeof(tiangle_face);
     bytes += m.materials.capacity() * sizeof(material) + m.material_switches.capacity() * sizeof(material_switch);
     return bytes + TreeBytes(m.tree);
+}
+
+// Resident memory of the process in bytes.
+size_t ResidentBytes() {
+    std::FILE* f = std::fopen("/proc/self/statm", "r");
+    if (!f) return 0;
+    unsigned long pages = 0, resident = 0;
+    const int got = std::fscanf(f, "%lu %lu", &pages, &resident);
+    std::fclose(f);
+    return got == 2 ? size_t(resident) * size_t(sysconf(_SC_PAGESIZE)) : 0;
 }
 
 struct ImportFigures {
@@ -218,11 +230,13 @@ struct ImportFigures {
 // One whole load (parse, box, tree, the four lists) with its phases and list draw times.
 ImportFigures ReportLoad(cloadobj& loader, const std::string& path, const char* prefix, int runs) {
     ImportFigures figures;
+    const size_t resident_before = ResidentBytes();
     const double w0 = NowMs(), c0 = ThreadCpuMs();
     cloadobj_conteiner* m = loader.LoadObj(path.c_str(), NoProgress);
     glFinish();
     figures.cpu_ms = ThreadCpuMs() - c0;
     figures.wall_ms = NowMs() - w0;
+    const size_t resident_after = ResidentBytes();
     const LoadPhaseTimes& t = loader.last_load;
     const std::string p(prefix);
     Print((p + "load_read_parse_ms").c_str(), t.read_parse);
@@ -250,6 +264,10 @@ ImportFigures ReportLoad(cloadobj& loader, const std::string& path, const char* 
         const size_t bytes = ModelBytes(*m);
         Print("cpu_MB_per_model", double(bytes) / 1e6);
         Print("cpu_bytes_per_triangle", m->triangle_count ? double(bytes) / m->triangle_count : 0.0);
+        // Growth of the whole process over the load: the model, allocator slack and the
+        // driver's copy of the display lists (system memory with the software driver).
+        const double grown = resident_after > resident_before ? double(resident_after - resident_before) : 0.0;
+        Print("process_rss_bytes_per_triangle", m->triangle_count ? grown / m->triangle_count : 0.0);
     }
     loader.FreeObject(m);
     return figures;

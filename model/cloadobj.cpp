@@ -53,11 +53,17 @@ void ReportReadingProgress(void* context, uint32_t lines_read) {
     static_cast<ProgressClock*>(context)->Report(0, 5, float(lines_read), 0.0f);
 }
 
-// Hands an array to the model, sized exactly to what was read.
+// Arrays larger than this keep the room the reader reserved beyond what it read.
+constexpr size_t kKeepReserveFromBytes = size_t(8) << 20;
+
+// Hands an array to the model, sized exactly to what was read. A small array also gives
+// back its spare room; a large one keeps it, because the reader's reserve beyond the last
+// element was never written and so holds address space but no memory, while copying tens
+// of megabytes into an exact block would cost more than the rest of the hand-over.
 template <typename T>
 void MoveExact(std::vector<T>& from, std::vector<T>& to) {
     to = std::move(from);
-    to.shrink_to_fit();
+    if (to.size() * sizeof(T) < kKeepReserveFromBytes) to.shrink_to_fit();
 }
 
 void ComputeBoundingBox(cloadobj_conteiner& m) {
