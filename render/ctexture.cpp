@@ -164,11 +164,28 @@ bool HdrRunsEndInsideTheFile(std::string_view bytes) {
     return true;
 }
 
+// Every chunk of a PNG file must lie inside the file: the decoder (stb_image 2.27,
+// stbi__parse_png_file) grows its buffer to an image-data chunk's stated length before it
+// reads the chunk, so a few hundred bytes could claim gigabytes.
+bool PngChunksLieInsideTheFile(std::string_view bytes) {
+    size_t at = 8;  // after the signature
+    while (bytes.size() - at >= 8) {
+        const size_t length = static_cast<size_t>(ByteAt(bytes, at)) << 24 | ByteAt(bytes, at + 1) << 16 |
+                              ByteAt(bytes, at + 2) << 8 | ByteAt(bytes, at + 3);
+        if (length > bytes.size() - at - 8) return false;  // its data does not fit (the check sum may be cut)
+        if (bytes.substr(at + 4, 4) == "IEND") break;
+        at += 8 + length;
+        if (bytes.size() - at < 4) break;
+        at += 4;  // check sum
+    }
+    return true;
+}
+
 // Only JPEG, PNG, BMP, TGA, PSD and HDR are decoded. The signatures accepted here exclude
 // every other format the decoder knows (GIF, PNM, PIC), so none of their decoders can run.
 bool IsAcceptedFormat(std::string_view bytes) {
     static const char kPng[] = {'\x89', 'P', 'N', 'G', '\r', '\n', '\x1a', '\n'};
-    if (StartsWith(bytes, kPng, sizeof kPng)) return true;
+    if (StartsWith(bytes, kPng, sizeof kPng)) return PngChunksLieInsideTheFile(bytes);
     if (StartsWith(bytes, "\xff\xd8", 2)) return JpegTablesAreSound(bytes);
     if (StartsWith(bytes, "BM", 2)) return true;
     if (StartsWith(bytes, "8BPS", 4)) return !IsPsdWithAlpha(bytes);

@@ -146,3 +146,5 @@ with open(os.path.join(here, '..', '..', '..', 'fuzz', 'corpus', 'image', 'refus
 with open(os.path.join(here, '..', '..', '..', 'fuzz', 'corpus', 'image', 'hdr-rgbe.hdr'), 'rb') as f:
     hdr = f.read()
 put('image/hdr-runs-cut-short.hdr', hdr[:len(hdr) - 20])
+# a PNG whose image-data chunk claims 2 GiB that the file does not hold
+put('image/png-data-chunk-claims-2GiB.png', png_header(8, 6) + struct.pack('>I', 0x7FFFFFF0) + b'IDAT' + b'\x78\x9c' + b'\0' * 40)
