@@ -60,12 +60,13 @@ bool LooksLikeTga(std::string_view bytes) {
 // One huffman table definition: class (0 or 1), slot (0 to 3) and at most 256 codes. The
 // decoder (stb_image 2.27, stbi__build_huffman) writes past its tables for a definition of
 // more than 256 codes, so such a file is refused before it runs.
-bool HuffmanTablesAreSound(std::string_view segment) {
+bool HuffmanTablesAreSound(std::string_view segment, bool defined[2][4]) {
     size_t at = 0;
     while (at < segment.size()) {
         if (segment.size() - at < 17) return false;
         const int q = ByteAt(segment, at);
         if ((q >> 4) > 1 || (q & 15) > 3) return false;
+        defined[q >> 4][q & 15] = true;
         size_t codes = 0;
         for (size_t i = 1; i <= 16; ++i) codes += ByteAt(segment, at + i);
         if (codes > 256 || segment.size() - at - 17 < codes) return false;
@@ -74,10 +75,29 @@ bool HuffmanTablesAreSound(std::string_view segment) {
     return true;
 }
 
+// A scan may only use huffman tables defined before it: the decoder (stb_image 2.27,
+// stbi__jpeg_huff_decode) searches an undefined table past its end. Scans that hold the DC
+// coefficient (start 0) need their DC tables, scans that reach AC coefficients (end above 0)
+// their AC tables.
+bool ScanTablesAreDefined(std::string_view segment, const bool defined[2][4]) {
+    const size_t components = ByteAt(segment, 0);
+    if (segment.size() < 1 + 2 * components + 3) return false;
+    const int start = ByteAt(segment, 1 + 2 * components);
+    const int end = ByteAt(segment, 2 + 2 * components);
+    for (size_t i = 0; i < components; ++i) {
+        const int tables = ByteAt(segment, 2 + 2 * i);
+        const int dc = tables >> 4, ac = tables & 15;
+        if (start == 0 && (dc > 3 || !defined[0][dc])) return false;
+        if (end > 0 && (ac > 3 || !defined[1][ac])) return false;
+    }
+    return true;
+}
+
 // Walks the markers of a JPEG file the way the decoder finds them (segments by their length,
 // entropy-coded data up to the next marker that is neither a stuffed 0xFF nor a restart) and
-// checks every huffman table definition on the way.
+// checks every huffman table definition and every scan's tables on the way.
 bool JpegTablesAreSound(std::string_view bytes) {
+    bool defined[2][4] = {};
     size_t at = 2;  // after the start-of-image marker
     while (at < bytes.size()) {
         if (ByteAt(bytes, at) != 0xFF) {
@@ -90,8 +110,9 @@ bool JpegTablesAreSound(std::string_view bytes) {
         if (marker == 0xD9) break;                                        // end of image
         if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;  // no length
         const size_t length = static_cast<size_t>(ByteAt(bytes, at) << 8 | ByteAt(bytes, at + 1));
-        if (length < 2 || bytes.size() - at < length) return marker != 0xC4;
-        if (marker == 0xC4 && !HuffmanTablesAreSound(bytes.substr(at + 2, length - 2))) return false;
+        if (length < 2 || bytes.size() - at < length) return marker != 0xC4 && marker != 0xDA;
+        if (marker == 0xC4 && !HuffmanTablesAreSound(bytes.substr(at + 2, length - 2), defined)) return false;
+        if (marker == 0xDA && !ScanTablesAreDefined(bytes.substr(at + 2, length - 2), defined)) return false;
         at += length;
         if (marker != 0xDA) continue;
         // Entropy-coded data of a scan: up to a 0xFF that starts a real marker.
@@ -211,11 +232,13 @@ bool ReadImageFile(const char* path, std::string& bytes) {
     return ok;
 }
 
-bool HasAcceptableSize(std::string_view bytes) {
+bool HasAcceptableSize(std::string_view bytes, int* width, int* height) {
     int w = 0, h = 0, channels = 0;
     const auto* data = reinterpret_cast<const stbi_uc*>(bytes.data());
     if (!stbi_info_from_memory(data, static_cast<int>(bytes.size()), &w, &h, &channels)) return false;
     if (w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide) return false;
+    *width = w;
+    *height = h;
     return static_cast<long long>(w) * h <= kMaxPixels;
 }
 
@@ -262,10 +285,19 @@ void SetTextureParameters() {
 
 void ImagePixelsFree::operator()(unsigned char* pixels) const { stbi_image_free(pixels); }
 
-ImagePixels DecodeImageBytes(const unsigned char* data, size_t size, int* width, int* height) {
-    if (data == nullptr || size == 0 || size > static_cast<size_t>(kMaxFileBytes)) return nullptr;
+bool CheckImageHeader(const unsigned char* data, size_t size, int* width, int* height) {
+    if (data == nullptr || size == 0 || size > static_cast<size_t>(kMaxFileBytes)) return false;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    if (!IsAcceptedFormat(bytes) || !HasAcceptableSize(bytes)) return nullptr;
+    int w = 0, h = 0;
+    if (!IsAcceptedFormat(bytes) || !HasAcceptableSize(bytes, &w, &h)) return false;
+    *width = w;
+    *height = h;
+    return true;
+}
+
+ImagePixels DecodeImageBytes(const unsigned char* data, size_t size, int* width, int* height) {
+    int header_w = 0, header_h = 0;
+    if (!CheckImageHeader(data, size, &header_w, &header_h)) return nullptr;
     int w = 0, h = 0, channels = 0;
     ImagePixels pixels(stbi_load_from_memory(data, static_cast<int>(size), &w, &h, &channels, 4));
     if (!pixels) return nullptr;

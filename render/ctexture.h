@@ -14,10 +14,12 @@ struct ImagePixelsFree {
 };
 using ImagePixels = std::unique_ptr<unsigned char, ImagePixelsFree>;
 
-// The front door for image bytes, without GL: refuses anything but JPEG, PNG, BMP, TGA, PSD
-// and HDR (by signature), images wider or taller than 16384 pixels or over 64 M pixels and
-// inputs over 256 MiB, then decodes to RGBA. Null when refused or undecodable; `width` and
-// `height` are written only on success.
+// The front door for image bytes, without GL. CheckImageHeader refuses anything but JPEG,
+// PNG, BMP, TGA, PSD and HDR (by signature), inputs over 256 MiB, images wider or taller than
+// 16384 pixels or over 64 M pixels, and the input classes known to break the decoder; it
+// gives the size the header claims. DecodeImageBytes checks the same, then decodes to RGBA.
+// False or null when refused or undecodable; `width` and `height` are written only on success.
+bool CheckImageHeader(const unsigned char* data, size_t size, int* width, int* height);
 ImagePixels DecodeImageBytes(const unsigned char* data, size_t size, int* width, int* height);
 
 class Ctexture {

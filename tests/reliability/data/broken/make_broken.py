@@ -148,3 +148,13 @@ with open(os.path.join(here, '..', '..', '..', 'fuzz', 'corpus', 'image', 'hdr-r
 put('image/hdr-runs-cut-short.hdr', hdr[:len(hdr) - 20])
 # a PNG whose image-data chunk claims 2 GiB that the file does not hold
 put('image/png-data-chunk-claims-2GiB.png', png_header(8, 6) + struct.pack('>I', 0x7FFFFFF0) + b'IDAT' + b'\x78\x9c' + b'\0' * 40)
+# a JPEG whose huffman tables were taken out: its scan names tables never defined
+def without_huffman_tables(data):
+    out, at = data[:2], 2
+    while at + 4 <= len(data) and data[at] == 0xFF and data[at + 1] != 0xDA:
+        length = struct.unpack('>H', data[at + 2:at + 4])[0]
+        if data[at + 1] != 0xC4:
+            out += data[at:at + 2 + length]
+        at += 2 + length
+    return out + data[at:]
+put('image/jpeg-scan-without-huffman-tables.jpg', without_huffman_tables(jpeg))
