@@ -7,6 +7,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -16,6 +17,8 @@ constexpr uint32_t kArrayChunkTriangles = 1u << 15;
 // Floats per corner of the interleaved layout: texture coordinate, normal, position.
 constexpr size_t kCornerFloats = 8;
 constexpr float kShadowDepth = 4.0f;
+// Most runs of triangles between material switches that get lists of their own.
+constexpr uint32_t kMaxRunLists = 1024;
 
 // Sends triangles [first, last) of a model as GL_TRIANGLES, each corner with its texture
 // coordinate, normal and position, either call by call or through vertex arrays.
@@ -218,33 +221,52 @@ ShadowOutline FindShadowOutline(const cloadobj_conteiner& m) {
             to[k * 3 + e] = corner[(e + 1) % 3];
         }
     }
-    // The sides leaving each position, grouped by position (counting sort).
-    const size_t npos = m.positions.size();
-    std::vector<uint32_t> first(npos + 1, 0);
-    for (size_t s = 0; s < sides; ++s) ++first[from[s] + 1];
-    for (size_t i = 0; i < npos; ++i) first[i + 1] += first[i];
-    std::vector<uint32_t> leaving(sides);
-    {
-        std::vector<uint32_t> fill(first.begin(), first.end() - 1);
-        for (size_t s = 0; s < sides; ++s) leaving[fill[from[s]]++] = uint32_t(s);
-    }
     // A side whose two ends lie at the same point has no area: it is neither drawn nor paired.
-    std::vector<uint8_t> paired(sides, 0);
     std::vector<uint8_t> flat(sides, 0);
     for (size_t s = 0; s < sides; ++s) {
         const cMath::vector4& p = m.positions[from[s]];
         const cMath::vector4& q = m.positions[to[s]];
         flat[s] = p.x == q.x && p.y == q.y && p.z == q.z;
     }
-    for (size_t s = 0; s < sides; ++s) {
-        if (paired[s] || flat[s]) continue;
-        const uint32_t back_from = to[s];
-        for (uint32_t i = first[back_from]; i < first[back_from + 1]; ++i) {
-            const uint32_t r = leaving[i];
-            if (!paired[r] && !flat[r] && r != s && to[r] == from[s]) {
-                paired[s] = paired[r] = 1;
-                break;
+    // The other sides grouped by their lower position index (counting sort), then within a
+    // group ordered by the higher index, the direction and the side's number. Of the sides
+    // along one edge, the first k in each direction pair up (k = the smaller count): the same
+    // pairs as pairing, side by side in order, each side with the first free reverse side.
+    const size_t npos = m.positions.size();
+    std::vector<uint8_t> paired(sides, 0);
+    // (Models too large for the packed keys below keep every side: still the same shadow.)
+    const bool packable = npos < (size_t(1) << 31) && sides < (size_t(1) << 32);
+    std::vector<uint32_t> first(packable ? npos + 1 : 1, 0);
+    for (size_t s = 0; packable && s < sides; ++s) {
+        if (!flat[s]) ++first[std::min(from[s], to[s]) + 1];
+    }
+    for (size_t i = 0; packable && i < npos; ++i) first[i + 1] += first[i];
+    std::vector<uint64_t> keys(packable ? first[npos] : 0);
+    if (packable) {
+        std::vector<uint32_t> fill(first.begin(), first.end() - 1);
+        for (size_t s = 0; s < sides; ++s) {
+            if (flat[s]) continue;
+            const uint32_t low = std::min(from[s], to[s]), high = std::max(from[s], to[s]);
+            const uint64_t backward = from[s] > to[s] ? 1u : 0u;
+            keys[fill[low]++] = uint64_t(high) << 33 | backward << 32 | uint64_t(s);
+        }
+    }
+    for (size_t v = 0; packable && v < npos; ++v) {
+        uint64_t* group = keys.data() + first[v];
+        uint64_t* group_end = keys.data() + first[v + 1];
+        std::sort(group, group_end);
+        for (uint64_t* edge = group; edge < group_end;) {
+            const uint64_t high = *edge >> 33;
+            uint64_t* edge_end = edge;
+            while (edge_end < group_end && (*edge_end >> 33) == high) ++edge_end;
+            uint64_t* backward = edge;
+            while (backward < edge_end && ((*backward >> 32) & 1u) == 0) ++backward;
+            const size_t k = std::min(size_t(backward - edge), size_t(edge_end - backward));
+            for (size_t i = 0; i < k; ++i) {
+                paired[uint32_t(edge[i])] = 1;
+                paired[uint32_t(backward[i])] = 1;
             }
+            edge = edge_end;
         }
     }
     outline.kept.assign(outline.downward.size(), 0);
@@ -300,10 +322,16 @@ void DrawPrismCorners(const std::vector<float>& corners, ListRecording mode) {
     glPopClientAttrib();
 }
 
-// Calls the run lists, applying each material switch before the run it starts (one list
-// per non-empty run, as CompileRunLists recorded them).
+// Draws the triangles with the material walk: through the run lists when they were
+// recorded (one list per non-empty run), otherwise by sending the triangles again.
 template <typename ApplyMaterial>
-void CallRunsWithMaterials(const cloadobj_conteiner& m, ApplyMaterial apply) {
+void DrawRunsWithMaterials(const cloadobj& loader, const cloadobj_conteiner& m, ApplyMaterial apply) {
+    if (m.run_list_count == 0) {
+        TriangleEmitter emitter{loader.list_recording, {}};
+        WalkMaterialRuns(
+            m, [&](uint32_t first, uint32_t last) { emitter.Draw(m, first, last); }, apply);
+        return;
+    }
     uint32_t next_list = m.run_lists;
     WalkMaterialRuns(
         m, [&](uint32_t first, uint32_t last) {
@@ -313,12 +341,15 @@ void CallRunsWithMaterials(const cloadobj_conteiner& m, ApplyMaterial apply) {
 }
 
 // Records every non-empty run of triangles between material switches into its own list,
-// once; the shaded, glow and plain lists call them.
+// once; the shaded, glow and plain lists call them. Every list costs the driver a fixed
+// amount, so a model switching materials very often (short runs) gets no run lists and its
+// three lists send the triangles themselves.
 void CompileRunLists(cloadobj& loader, cloadobj_conteiner& model) {
     if (model.run_list_count != 0 || model.triangle_count == 0) return;
     uint32_t runs = 0;
     WalkMaterialRuns(
         model, [&](uint32_t first, uint32_t last) { runs += first < last; }, [](const material&) {});
+    if (runs > kMaxRunLists) return;
     const uint32_t first_name = glGenLists(GLsizei(runs));
     if (first_name == 0) return;
     model.run_lists = first_name;
@@ -343,7 +374,7 @@ void CompileShadedList(cloadobj& loader, cloadobj_conteiner& model) {
     model.list_shaded = BeginList();
     UseModelProgram(loader);
     glDisable(GL_BLEND);
-    CallRunsWithMaterials(model, [&](const material& m) { ApplyShadedMaterial(loader, m); });
+    DrawRunsWithMaterials(loader, model, [&](const material& m) { ApplyShadedMaterial(loader, m); });
     UseNoProgram(loader);
     glEndList();
 }
@@ -353,6 +384,10 @@ void CompileGlowList(cloadobj& loader, cloadobj_conteiner& model) {
     model.list_glow = BeginList();
     UseNoProgram(loader);
     glEnable(GL_BLEND);
+    if (model.run_list_count == 0) {
+        TriangleEmitter emitter{loader.list_recording, {}};
+        emitter.Draw(model, 0, model.triangle_count);
+    }
     for (uint32_t i = 0; i < model.run_list_count; ++i) glCallList(model.run_lists + i);
     glEndList();
 }
@@ -362,7 +397,7 @@ void CompilePlainList(cloadobj& loader, cloadobj_conteiner& model) {
     model.list_plain = BeginList();
     UseNoProgram(loader);
     glEnable(GL_BLEND);
-    CallRunsWithMaterials(model, [](const material& m) { ApplyPlainMaterial(m); });
+    DrawRunsWithMaterials(loader, model, [](const material& m) { ApplyPlainMaterial(m); });
     glEndList();
 }
 

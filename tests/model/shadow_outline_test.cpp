@@ -281,4 +281,15 @@ TEST_F(ShadowOutlineTest, SharedEdgeDropsOnlyItsTwoSides) {
     EXPECT_EQ(fsize.outline_triangles, 3u * 2u + 3u * 2u);
 }
 
+TEST_F(ShadowOutlineTest, ManyTrianglesOnOneEdgePairInTurn) {
+    // One triangle drawn 30 001 times with alternating windings (all facing down): every
+    // side meets its reverse except those of the one left over, which keeps its prism.
+    std::string text = "v 0 0 0\nv 50 0 0\nv 50 50 0\nvn 0 0 -1\n";
+    for (int i = 0; i < 30001; ++i) text += i % 2 ? "f 1//1 3//1 2//1\n" : "f 1//1 2//1 3//1\n";
+    cloadobj_conteiner* m = LoadText(text, "stack.obj");
+    const ShadowVolumeSize size = MeasureShadowVolume(*m);
+    EXPECT_EQ(size.prism_triangles, 8u * 30001u);
+    EXPECT_EQ(size.outline_triangles, 2u * 30001u + 6u);
+}
+
 }  // namespace
