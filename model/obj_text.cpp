@@ -136,8 +136,44 @@ inline tiangle_face MakeTriangle(const Corner& a, const Corner& b, const Corner&
     return tiangle_face{a.pos, a.uv, a.nrm, b.pos, b.uv, b.nrm, c.pos, c.uv, c.nrm};
 }
 
+// The common face line read directly: up to eight corners v/vt/vn of written indices from 1
+// up to the elements read so far, separated by spaces, with at least eight bytes of the
+// piece after the line. Adds the fan and returns true; returns false, having added nothing,
+// for any other line, which the general reader then takes.
+inline bool ReadPlainFace(ObjReader& r, const char* p, const char* le) {
+    if (r.buffer_end - le < 8) return false;
+    const uint64_t limits[3] = {r.out.positions.size(), r.out.texcoords.size(), r.out.normals.size()};
+    Corner corners[8];
+    unsigned count = 0;
+    for (;;) {
+        while (p < le && *p == ' ') ++p;
+        if (p >= le) break;
+        if (count == 8) return false;
+        uint32_t index[3];
+        for (int k = 0; k < 3; ++k) {
+            // Every byte loaded lies before the piece's end: the line end is followed by 8 more.
+            uint64_t written = 0;
+            const unsigned digits = EightDigits(p, written);
+            if (digits == 0 || digits == 8 || written == 0 || written > limits[k]) return false;
+            index[k] = uint32_t(written - 1);
+            p += digits;
+            if (k < 2) {
+                if (*p != '/') return false;
+                ++p;
+            } else if (p < le && *p != ' ') {
+                return false;
+            }
+        }
+        corners[count++] = Corner{index[0], index[1], index[2]};
+    }
+    if (count < 3) return false;
+    for (unsigned i = 2; i < count; ++i) r.out.triangles.push_back(MakeTriangle(corners[0], corners[i - 1], corners[i]));
+    return true;
+}
+
 // A face line: corners become a triangle fan; a malformed face leaves nothing behind.
 void ReadFace(ObjReader& r, const char* p, const char* le) {
+    if (ReadPlainFace(r, p, le)) return;
     std::vector<tiangle_face>& tris = r.out.triangles;
     const size_t first = tris.size();
     Corner c0{}, prev{}, cur{};
