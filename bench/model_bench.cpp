@@ -286,10 +286,13 @@ ImportFigures ReportLoad(cloadobj& loader, const std::string& path, const char* 
         const size_t bytes = ModelBytes(*m);
         Print("cpu_MB_per_model", double(bytes) / 1e6);
         Print("cpu_bytes_per_triangle", m->triangle_count ? double(bytes) / m->triangle_count : 0.0);
-        // Growth of the whole process over the load: the model, allocator slack and the
-        // driver's copy of the display lists (system memory with the software driver).
+        // Growth of the whole process over the first load: the model, allocator slack and
+        // the driver's copy of the display lists (system memory with the software driver).
+        // Later loads reuse memory the first one gave back, so only the first counts.
+        static bool first_load = true;
         const double grown = resident_after > resident_before ? double(resident_after - resident_before) : 0.0;
-        Print("process_rss_bytes_per_triangle", m->triangle_count ? grown / m->triangle_count : 0.0);
+        if (first_load) Print("process_rss_bytes_per_triangle", m->triangle_count ? grown / m->triangle_count : 0.0);
+        first_load = false;
     }
     loader.FreeObject(m);
     return figures;
