@@ -571,6 +571,14 @@ bool ReportEditor(const std::string& model_100k, const std::string& image, int f
         Print("frame_picking_ms", Median(t.picking));
         Print("frame_ms", Median(t.frame));
         Print("shadow_to_scene_pass_ratio", Median(t.shadow) / Median(t.scene));
+        morva::ClientImage picture;
+        // The last timed frame, for a person to look at.
+        if (morva::ReadHeadlessClientImage(window, &picture)) {
+            const std::string png = std::string(P_tmpdir) + "/morva-bench-frame.png";
+            if (stbi_write_png(png.c_str(), picture.width, picture.height, 4, picture.rgba.data(), picture.width * 4)) {
+                std::printf("frame_picture: %s\n", png.c_str());
+            }
+        }
 
         // The same shadow passes with every model's per-triangle prisms, for comparison.
         std::vector<std::pair<cloadobj_conteiner*, uint32_t>> swapped;
@@ -608,14 +616,6 @@ bool ReportEditor(const std::string& model_100k, const std::string& image, int f
         }
         Print("frame_shadow_passes_with_prisms_ms", Median(prism_shadow));
         Print("shadow_with_prisms_to_scene_pass_ratio", Median(prism_shadow) / Median(t.scene));
-        morva::ClientImage picture;
-        // The last frame, for a person to look at.
-        if (morva::ReadHeadlessClientImage(window, &picture)) {
-            const std::string png = std::string(P_tmpdir) + "/morva-bench-frame.png";
-            if (stbi_write_png(png.c_str(), picture.width, picture.height, 4, picture.rgba.data(), picture.width * 4)) {
-                std::printf("frame_picture: %s\n", png.c_str());
-            }
-        }
     }
     StopEditor(s);
     hDC = nullptr;
