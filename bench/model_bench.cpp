@@ -278,7 +278,9 @@ ImportFigures ReportLoad(cloadobj& loader, const std::string& path, const char* 
     Print((p + "list_plain_draw_ms").c_str(), TimeDraw(m->list_plain, runs));
     Print((p + "list_shadow_draw_ms").c_str(), TimeDraw(m->list_shadow, runs));
     if (p.empty()) {
+        const double s0 = ThreadCpuMs();
         const ShadowVolumeSize shadow = MeasureShadowVolume(*m);
+        Print("shadow_outline_search_ms", ThreadCpuMs() - s0);
         PrintCount("shadow_prism_triangles", shadow.prism_triangles);
         PrintCount("shadow_triangles", shadow.outline_triangles);
         Print("shadow_triangles_ratio_to_prisms",
