@@ -1,5 +1,8 @@
 // The four display lists of a model: what each records around the triangles (program,
-// blending, material values and maps) and how the geometry is sent while compiling.
+// blending, material values and maps) and how the geometry is sent while compiling. The
+// triangles are recorded once, run by run between material switches, into lists that the
+// shaded, glow and plain lists call; the shadow list records the outline of the downward
+// regions' prisms.
 #include "model/cloadobj.h"
 
 #include "render/cshader.h"
