@@ -23,7 +23,10 @@ namespace {
 constexpr int kCell = 32;              // pixels per glyph cell
 constexpr int kGrid = 16;              // cells per row and column
 constexpr int kSize = kCell * kGrid;   // bitmap width and height
-constexpr int kMargin = 1;             // empty pixels kept along the cell edges
+constexpr int kMargin = 2;             // pixels along the cell edges that ink never reaches
+// Pixels along the cell edges that stay fully transparent, rim included: filtering at a
+// cell's edge reads the neighbouring cell's first columns, which must not show.
+constexpr int kClear = 2;
 constexpr Rgb kInk{255, 255, 255};
 
 // Coverage of every pixel of one cell (0-255), before it becomes key colours.
@@ -127,10 +130,15 @@ void PaintCell(Image& img, int cell_x, int cell_y, const Coverage& cov) {
         if (x < 0 || y < 0 || x >= kCell || y >= kCell) return false;
         return cov[size_t(y) * kCell + size_t(x)] >= 128;
     };
+    auto clear_band = [](int x, int y) {
+        return x < kClear || y < kClear || x >= kCell - kClear || y >= kCell - kClear;
+    };
     for (int y = 0; y < kCell; ++y) {
         for (int x = 0; x < kCell; ++x) {
             Rgb c = kKeyTransparent;
-            if (solid(x, y)) {
+            if (clear_band(x, y)) {
+                // stays transparent
+            } else if (solid(x, y)) {
                 c = kInk;
             } else {
                 bool near = cov[size_t(y) * kCell + size_t(x)] >= 24;
