@@ -641,14 +641,14 @@ bool ParseReplayScript(const std::string& text, std::vector<ReplayCommand>* out,
         c.line = number;
         c.verb = words[0];
         c.args.assign(words.begin() + 1, words.end());
-        const VerbSpec* spec = FindVerb(c.verb);
-        if (!spec) {
+        const VerbSpec* rule = FindVerb(c.verb);
+        if (!rule) {
             *error = std::to_string(number) + ": unknown command '" + c.verb + "'";
             return false;
         }
-        if (c.args.size() < spec->min_args || c.args.size() > spec->max_args) {
-            *error = std::to_string(number) + ": " + c.verb + " takes " + std::to_string(spec->min_args) +
-                     (spec->max_args != spec->min_args ? " to " + std::to_string(spec->max_args) : "") +
+        if (c.args.size() < rule->min_args || c.args.size() > rule->max_args) {
+            *error = std::to_string(number) + ": " + c.verb + " takes " + std::to_string(rule->min_args) +
+                     (rule->max_args != rule->min_args ? " to " + std::to_string(rule->max_args) : "") +
                      " argument(s), found " + std::to_string(c.args.size());
             return false;
         }

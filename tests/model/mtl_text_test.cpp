@@ -92,7 +92,7 @@ TEST(MtlText, MapStatementsSkipOptionsBeforeTheFileName) {
     MtlText t = Parse("newmtl m\n"
                       "map_Kd -bm 0.5 -clamp on -o 0.1 0.2 tex/a b.png\n"
                       "map_Ka -o 1 2 3 -s 1 -imfchan r amb.png\n"
-                      "  map_Ks -mm 0 1 -type sphere -texres 512 spec.png  \n"
+                      "  map_Ks -mm 0 1 -type sphere -texres 512 shiny.png  \n"
                       "map_Ns -boost 2 -blendu off -blendv on -cc off -t 1 1 shine.png\n"
                       "map_d -unknown 1 2 3 alpha.png\n"
                       "map_Ke glow.png\n");
@@ -101,7 +101,7 @@ TEST(MtlText, MapStatementsSkipOptionsBeforeTheFileName) {
     EXPECT_EQ(t.maps[0].unit, kMapDiffuse);
     EXPECT_EQ(t.maps[1].path, "amb.png");
     EXPECT_EQ(t.maps[1].unit, kMapAmbient);
-    EXPECT_EQ(t.maps[2].path, "spec.png");
+    EXPECT_EQ(t.maps[2].path, "shiny.png");
     EXPECT_EQ(t.maps[2].unit, kMapSpecular);
     EXPECT_EQ(t.maps[3].path, "shine.png");
     EXPECT_EQ(t.maps[3].unit, kMapShininess);
