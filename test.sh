@@ -19,6 +19,6 @@ build build -DCMAKE_BUILD_TYPE=Release
 ctest --test-dir build --output-on-failure -j "$jobs" --timeout 600
 
 if [ "${MORVA_SKIP_SANITIZERS:-0}" != "1" ]; then
-  build build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVA_SANITIZE=ON
+  build build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVA_SANITIZE=ON -DMORVA_BUILD_EXTRAS=OFF
   ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 900 -LE no-sanitizer
 fi
