@@ -187,14 +187,20 @@ bool HdrRunsEndInsideTheFile(std::string_view bytes) {
 
 // Every chunk of a PNG file must lie inside the file: the decoder (stb_image 2.27,
 // stbi__parse_png_file) grows its buffer to an image-data chunk's stated length before it
-// reads the chunk, so a few hundred bytes could claim gigabytes.
+// reads the chunk, so a few hundred bytes could claim gigabytes. An empty first image-data
+// chunk is refused too: the decoder then copies into a buffer it has not made yet.
 bool PngChunksLieInsideTheFile(std::string_view bytes) {
     size_t at = 8;  // after the signature
+    bool data_seen = false;
     while (bytes.size() - at >= 8) {
         const size_t length = static_cast<size_t>(ByteAt(bytes, at)) << 24 | ByteAt(bytes, at + 1) << 16 |
                               ByteAt(bytes, at + 2) << 8 | ByteAt(bytes, at + 3);
         if (length > bytes.size() - at - 8) return false;  // its data does not fit (the check sum may be cut)
         if (bytes.substr(at + 4, 4) == "IEND") break;
+        if (bytes.substr(at + 4, 4) == "IDAT") {
+            if (!data_seen && length == 0) return false;
+            data_seen = true;
+        }
         at += 8 + length;
         if (bytes.size() - at < 4) break;
         at += 4;  // check sum

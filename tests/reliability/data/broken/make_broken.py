@@ -158,3 +158,5 @@ def without_huffman_tables(data):
         at += 2 + length
     return out + data[at:]
 put('image/jpeg-scan-without-huffman-tables.jpg', without_huffman_tables(jpeg))
+# a PNG whose first image-data chunk is empty
+put('image/png-first-data-chunk-empty.png', png[:33] + png_chunk(b'IDAT', b'') + png[33:])
