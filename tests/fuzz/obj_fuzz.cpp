@@ -2,7 +2,8 @@
 // quadtree, ray queries). Checks that every stored index is valid for its array, that
 // material switches stay in order within the triangles, that no coordinate is infinite or
 // NaN, that the tree holds every triangle once and that its ray answer equals testing
-// every triangle in file order.
+// every triangle in file order. The text is also fed in blocks, as the file reader does,
+// which must give exactly the same result.
 #include "tests/fuzz/fuzz_check.h"
 
 #include "model/obj_text.h"
@@ -10,6 +11,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -109,6 +111,45 @@ void CheckTree(ObjText& text) {
 
 void CountLines(void* context, uint32_t lines) { *static_cast<uint32_t*>(context) = lines; }
 
+template <typename T>
+bool SameBytes(const std::vector<T>& a, const std::vector<T>& b) {
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
+}
+
+bool SameText(const ObjText& a, const ObjText& b) {
+    if (!SameBytes(a.positions, b.positions) || !SameBytes(a.normals, b.normals) ||
+        !SameBytes(a.texcoords, b.texcoords) || !SameBytes(a.triangles, b.triangles) ||
+        !SameBytes(a.line_points, b.line_points) || a.directives.size() != b.directives.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.directives.size(); ++i) {
+        const ObjDirective& x = a.directives[i];
+        const ObjDirective& y = b.directives[i];
+        if (x.kind != y.kind || x.triangle != y.triangle || x.text != y.text) return false;
+    }
+    return true;
+}
+
+// Feeds the text in blocks of `block` bytes the way the file reader does: each piece up to
+// its last line feed, the rest carried into the next piece.
+void ParseInBlocks(const char* begin, const char* end, size_t block, ObjText& out) {
+    ObjTextState state;
+    BeginObjText(state, out);
+    const char* p = begin;
+    std::string carried;
+    while (end - p > 0) {
+        const size_t n = std::min(block, size_t(end - p));
+        carried.append(p, n);
+        p += n;
+        const size_t nl = carried.rfind('\n');
+        if (nl == std::string::npos) continue;
+        FeedObjText(state, carried.data(), carried.data() + nl + 1, false);
+        carried.erase(0, nl + 1);
+    }
+    FeedObjText(state, carried.data(), carried.data() + carried.size(), true);
+    FinishObjText(state);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
@@ -118,6 +159,13 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     ParseObjText(begin, begin + size, text, ObjLineHook{CountLines, &hooked});
     FUZZ_CHECK(hooked <= text.line_count);
     CheckIndices(text);
+
+    // The same text fed in blocks of a size the input chooses.
+    if (size > 0) {
+        ObjText blocks;
+        ParseInBlocks(begin, begin + size, 1 + data[0] % 64, blocks);
+        FUZZ_CHECK(SameText(blocks, text));
+    }
     CheckTree(text);
     return 0;
 }
