@@ -1,26 +1,29 @@
 // Block-wise reading of an OBJ file: each block is read up to its last line feed, the rest
 // of the block moves to the front of the next one; a line longer than the block grows it.
+// A large regular file is read in parts on two threads, merged in order.
 #include "model/obj_text.h"
 
-#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <thread>
+#include <vector>
 
 namespace {
-
-constexpr size_t kBlockSize = 256 * 1024;
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-bool ReadBlocks(std::FILE* f, ObjTextState& state) {
-    size_t capacity = kBlockSize;
+bool ReadBlocks(std::FILE* f, ObjTextState& state, size_t block_size) {
+    size_t capacity = std::max<size_t>(block_size, 16);
     std::unique_ptr<char[]> buffer(new char[capacity]);
     size_t filled = 0;
     for (;;) {
@@ -49,36 +52,122 @@ bool ReadBlocks(std::FILE* f, ObjTextState& state) {
     }
 }
 
-// Room for the arrays of a file of `size` bytes, so that they rarely move while growing.
-// Statement lines are rarely shorter than 32 bytes; address space reserved beyond what is
-// read is never touched and so takes no memory.
-// Large arrays ask for huge pages: far fewer page faults while they fill. Only advice; the
-// memory stays the vector's.
-template <typename T>
-void AdviseHugePages(const std::vector<T>& v) {
-    constexpr uintptr_t kHuge = uintptr_t(2) << 20;
-    const uintptr_t first = (reinterpret_cast<uintptr_t>(v.data()) + kHuge - 1) & ~(kHuge - 1);
-    const uintptr_t last = (reinterpret_cast<uintptr_t>(v.data() + v.capacity())) & ~(kHuge - 1);
-    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+// Feeds the bytes of the file from `from` up to `to` (or its end, for kToEnd) to `state`
+// in blocks read with pread, each up to its last line feed as ReadBlocks does. `last`: the
+// range ends the file, its text after the final line feed is the last line; otherwise the
+// range must end with a line feed. Stops early once a detached part needs reading in
+// sequence.
+constexpr uint64_t kToEnd = ~uint64_t(0);
+
+bool ReadAt(int fd, char* into, size_t wanted, uint64_t offset, size_t& got) {
+    got = 0;
+    while (got < wanted) {
+        const ssize_t n = pread(fd, into + got, wanted - got, off_t(offset + got));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) break;
+        got += size_t(n);
+    }
+    return true;
 }
 
-void ReserveForFileSize(ObjText& out, off_t size) {
-    if (size <= 0) return;
-    const size_t estimate = size_t(size) / 32;
-    out.positions.reserve(estimate);
-    out.texcoords.reserve(estimate);
-    out.normals.reserve(estimate);
-    out.triangles.reserve(estimate);
-    AdviseHugePages(out.positions);
-    AdviseHugePages(out.texcoords);
-    AdviseHugePages(out.normals);
-    AdviseHugePages(out.triangles);
+bool FeedFileRange(int fd, uint64_t from, uint64_t to, size_t block_size, ObjTextState& state, bool last) {
+    size_t capacity = std::max<size_t>(block_size, 16);
+    std::unique_ptr<char[]> buffer(new char[capacity]);
+    size_t filled = 0;
+    uint64_t offset = from;
+    for (;;) {
+        if (state.needs_sequence) return true;
+        size_t wanted = capacity - filled;
+        bool range_end = false;
+        if (to != kToEnd && to - offset <= wanted) {
+            wanted = size_t(to - offset);
+            range_end = true;
+        }
+        size_t got = 0;
+        if (!ReadAt(fd, buffer.get() + filled, wanted, offset, got)) return false;
+        offset += got;
+        filled += got;
+        if (got < wanted || range_end) {
+            if (!last && (got < wanted || (filled > 0 && buffer[filled - 1] != '\n'))) return false;
+            FeedObjText(state, buffer.get(), buffer.get() + filled, last);
+            return true;
+        }
+        const char* last_nl = static_cast<const char*>(memrchr(buffer.get(), '\n', filled));
+        if (last_nl == nullptr) {
+            std::unique_ptr<char[]> bigger(new char[capacity * 2]);
+            std::memcpy(bigger.get(), buffer.get(), filled);
+            buffer = std::move(bigger);
+            capacity *= 2;
+            continue;
+        }
+        const char* rest = last_nl + 1;
+        FeedObjText(state, buffer.get(), rest, false);
+        const size_t remaining = size_t(buffer.get() + filled - rest);
+        std::memmove(buffer.get(), rest, remaining);
+        filled = remaining;
+    }
+}
+
+// The first line start at or after `offset`; 0 when there is none before the file's end (or
+// it cannot be read).
+uint64_t LineStartFrom(int fd, uint64_t offset, uint64_t size) {
+    if (offset == 0) return 0;
+    --offset;  // the byte before: `offset` is a line start when that one is a line feed
+    char window[4096];
+    while (offset < size) {
+        size_t got = 0;
+        if (!ReadAt(fd, window, sizeof window, offset, got) || got == 0) return 0;
+        const void* nl = std::memchr(window, '\n', got);
+        if (nl != nullptr) {
+            const uint64_t start = offset + uint64_t(static_cast<const char*>(nl) - window) + 1;
+            return start < size ? start : 0;
+        }
+        offset += got;
+    }
+    return 0;
+}
+
+// Where the parts of a file of `size` bytes begin: 0, then line starts near every
+// `part_bytes` (at least two parts); the file's size last. Fewer than three entries when
+// the file cannot be cut.
+std::vector<uint64_t> PartBounds(int fd, uint64_t size, uint64_t part_bytes) {
+    const uint64_t count = std::max<uint64_t>(2, (size + part_bytes - 1) / std::max<uint64_t>(part_bytes, 1));
+    std::vector<uint64_t> bounds{0};
+    for (uint64_t k = 1; k < count; ++k) {
+        const uint64_t start = LineStartFrom(fd, size / count * k, size);
+        if (start == 0) break;
+        if (start > bounds.back()) bounds.push_back(start);
+    }
+    bounds.push_back(size);
+    return bounds;
+}
+
+thread_local size_t last_merged_parts = 0;
+
+// Reads a regular file in parts on two threads (see ReadObjTextInParts); the last part
+// reads on to the end of the file.
+bool ReadInParts(int fd, const std::vector<uint64_t>& bounds, const ObjFileReading& how, ObjTextState& state) {
+    const size_t parts = bounds.size() - 1;
+    size_t merged = 0;
+    const bool ok = ReadObjTextInParts(
+        state, parts,
+        [&](ObjTextState& s, size_t i) {
+            const bool last = i + 1 == parts;
+            return FeedFileRange(fd, bounds[i], last ? kToEnd : bounds[i + 1], how.block_size, s, last);
+        },
+        how.part_bytes, merged, how.sharing);
+    last_merged_parts = merged;
+    return ok;
 }
 
 }  // namespace
 
-bool ReadObjFile(const char* path, ObjText& out, ObjLineHook hook) {
+bool ReadObjFile(const char* path, ObjText& out, ObjLineHook hook, const ObjFileReading& how) {
     out = ObjText{};
+    last_merged_parts = 0;
     if (path == nullptr) return false;
     std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path, "rb"));
     if (!f) return false;
@@ -88,8 +177,18 @@ bool ReadObjFile(const char* path, ObjText& out, ObjLineHook hook) {
     BeginObjText(state, out, hook);
     bool ok = false;
     try {
-        ReserveForFileSize(out, info.st_size);
-        ok = ReadBlocks(f.get(), state);
+        const uint64_t size = info.st_size > 0 ? uint64_t(info.st_size) : 0;
+        const bool two_cores = std::thread::hardware_concurrency() >= 2;
+        ReserveObjText(out, size);
+        std::vector<uint64_t> bounds;
+        if (S_ISREG(info.st_mode) && two_cores && size >= how.two_threads_from_bytes) {
+            bounds = PartBounds(fileno(f.get()), size, how.part_bytes);
+        }
+        if (bounds.size() >= 3) {
+            ok = ReadInParts(fileno(f.get()), bounds, how, state);
+        } else {
+            ok = ReadBlocks(f.get(), state, how.block_size);
+        }
         if (ok) FinishObjText(state);
     } catch (const std::bad_alloc&) {
         ok = false;
@@ -97,3 +196,5 @@ bool ReadObjFile(const char* path, ObjText& out, ObjLineHook hook) {
     if (!ok) out = ObjText{};
     return ok;
 }
+
+size_t LastObjFileMergedParts() { return last_merged_parts; }

@@ -4,8 +4,17 @@
 
 #include "model/text_numbers.h"
 
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <future>
+#include <mutex>
+#include <new>
+#include <thread>
 
 namespace {
 
@@ -21,6 +30,12 @@ struct ObjReader {
     const char* buffer_end;   // end of the piece: digit runs may be loaded up to it
     std::vector<PendingFace>& pending;
     bool& missing_texcoord;
+    bool detached;             // a later part read on its own: counts before it unknown
+    bool& needs_sequence;
+
+    // How many elements an index may name without being a forward reference: the count read
+    // so far, or, in a detached part, any (its indices are checked when it is appended).
+    uint32_t Known(size_t count) const { return detached ? 0xFFFFFFFFu : uint32_t(count); }
 };
 
 // ---- numbers ----------------------------------------------------------------------------
@@ -52,6 +67,16 @@ inline bool ReadSignedIndex(const char*& p, const char* le, const char* buffer_e
     if (p >= le || !IsDecimalDigit(*p)) return false;
     const int64_t v = ReadDigitRun(p, le, buffer_end);
     value = negative ? -v : v;
+    return true;
+}
+
+// A relative index in a detached part counts back from a number it does not know.
+inline bool ReadCornerIndex(ObjReader& r, const char*& p, const char* le, int64_t& written) {
+    if (!ReadSignedIndex(p, le, r.buffer_end, written)) return false;
+    if (written < 0 && r.detached) {
+        r.needs_sequence = true;
+        return false;
+    }
     return true;
 }
 
@@ -106,24 +131,24 @@ struct Corner {
 // names an index that can never be valid. `forward` is set when it names an element not read
 // yet (still valid if the text defines it later).
 inline bool ReadCorner(ObjReader& r, const char*& p, const char* le, Corner& c, bool& forward) {
-    const uint32_t npos = uint32_t(r.out.positions.size());
+    const uint32_t npos = r.Known(r.out.positions.size());
     int64_t written = 0;
-    if (!ReadSignedIndex(p, le, r.buffer_end, written) || !ResolveIndex(written, npos, c.pos)) return false;
+    if (!ReadCornerIndex(r, p, le, written) || !ResolveIndex(written, npos, c.pos)) return false;
     forward |= c.pos >= npos;
     c.uv = kNoTexcoord;
     c.nrm = kNoNormal;
     if (p < le && *p == '/') {
         ++p;
         if (p < le && *p != '/' && !IsBlank(*p)) {
-            const uint32_t nuv = uint32_t(r.out.texcoords.size());
-            if (!ReadSignedIndex(p, le, r.buffer_end, written) || !ResolveIndex(written, nuv, c.uv)) return false;
+            const uint32_t nuv = r.Known(r.out.texcoords.size());
+            if (!ReadCornerIndex(r, p, le, written) || !ResolveIndex(written, nuv, c.uv)) return false;
             forward |= c.uv >= nuv;
         }
         if (p < le && *p == '/') {
             ++p;
             if (p < le && !IsBlank(*p)) {
-                const uint32_t nnrm = uint32_t(r.out.normals.size());
-                if (!ReadSignedIndex(p, le, r.buffer_end, written) || !ResolveIndex(written, nnrm, c.nrm)) return false;
+                const uint32_t nnrm = r.Known(r.out.normals.size());
+                if (!ReadCornerIndex(r, p, le, written) || !ResolveIndex(written, nnrm, c.nrm)) return false;
                 forward |= c.nrm >= nnrm;
             }
         }
@@ -142,7 +167,8 @@ inline tiangle_face MakeTriangle(const Corner& a, const Corner& b, const Corner&
 // for any other line, which the general reader then takes.
 inline bool ReadPlainFace(ObjReader& r, const char* p, const char* le) {
     if (r.buffer_end - le < 8) return false;
-    const uint64_t limits[3] = {r.out.positions.size(), r.out.texcoords.size(), r.out.normals.size()};
+    const uint64_t limits[3] = {r.Known(r.out.positions.size()), r.Known(r.out.texcoords.size()),
+                                r.Known(r.out.normals.size())};
     Corner corners[8];
     unsigned count = 0;
     for (;;) {
@@ -208,6 +234,11 @@ void ReadFace(ObjReader& r, const char* p, const char* le) {
 
 // An "l" statement: every index naming a position read so far adds a copy of it.
 void ReadLine(ObjReader& r, const char* p, const char* le) {
+    if (r.detached) {
+        // Which positions exist at this line depends on the text before the part.
+        r.needs_sequence = true;
+        return;
+    }
     for (;;) {
         while (p < le && IsBlank(*p)) ++p;
         if (p >= le || *p == '#') return;
@@ -402,9 +433,10 @@ void BeginObjText(ObjTextState& state, ObjText& out, ObjLineHook hook) {
 void FeedObjText(ObjTextState& state, const char* begin, const char* end, bool last) {
     if (state.out == nullptr) return;
     if (begin == nullptr || end < begin) end = begin;
-    ObjReader reader{*state.out, end, state.pending, state.missing_texcoord};
+    ObjReader reader{*state.out, end, state.pending, state.missing_texcoord, state.detached,
+                     state.needs_sequence};
     const char* p = begin;
-    for (;;) {
+    while (!state.needs_sequence) {
         const char* nl =
             p < end ? static_cast<const char*>(std::memchr(p, '\n', size_t(end - p))) : nullptr;
         if (!nl && !last) break;
@@ -423,7 +455,8 @@ void FeedObjText(ObjTextState& state, const char* begin, const char* end, bool l
 
 void FinishObjText(ObjTextState& state) {
     if (state.out == nullptr) return;
-    ObjReader reader{*state.out, nullptr, state.pending, state.missing_texcoord};
+    ObjReader reader{*state.out, nullptr, state.pending, state.missing_texcoord, state.detached,
+                     state.needs_sequence};
     FinishFaces(reader);
     state.pending.clear();
 }
@@ -433,4 +466,227 @@ void ParseObjText(const char* begin, const char* end, ObjText& out, ObjLineHook 
     BeginObjText(state, out, hook);
     FeedObjText(state, begin, end, true);
     FinishObjText(state);
+}
+
+void BeginDetachedObjText(ObjTextState& state, ObjText& out, ObjLineHook hook) {
+    BeginObjText(state, out, hook);
+    state.detached = true;
+}
+
+void EndDetachedObjText(ObjTextState& part) {
+    if (part.out == nullptr) return;
+    int64_t highest[3] = {-1, -1, -1};
+    for (const tiangle_face& t : part.out->triangles) {
+        const uint32_t pos[3] = {t.pos0, t.pos1, t.pos2};
+        const uint32_t uv[3] = {t.uv0, t.uv1, t.uv2};
+        const uint32_t nrm[3] = {t.nrm0, t.nrm1, t.nrm2};
+        for (int i = 0; i < 3; ++i) {
+            highest[0] = std::max<int64_t>(highest[0], pos[i]);
+            if (uv[i] != kNoTexcoord) highest[1] = std::max<int64_t>(highest[1], uv[i]);
+            if (nrm[i] != kNoNormal) highest[2] = std::max<int64_t>(highest[2], nrm[i]);
+        }
+    }
+    for (int k = 0; k < 3; ++k) part.highest_index[k] = highest[k];
+}
+
+namespace {
+
+template <typename T>
+void AppendArray(std::vector<T>& to, const std::vector<T>& from) {
+    to.insert(to.end(), from.begin(), from.end());
+}
+
+}  // namespace
+
+bool AppendDetachedObjText(ObjTextState& state, ObjTextState& part) {
+    if (state.out == nullptr || part.out == nullptr || !part.detached || part.needs_sequence) return false;
+    ObjText& to = *state.out;
+    const ObjText& from = *part.out;
+    // Every index the part uses must name an element of the whole text: then the sequential
+    // reading keeps each of its faces too (a forward reference is checked against the same
+    // totals), and its relative indices were refused while reading.
+    const uint64_t totals[3] = {uint64_t(to.positions.size()) + from.positions.size(),
+                                uint64_t(to.texcoords.size()) + from.texcoords.size(),
+                                uint64_t(to.normals.size()) + from.normals.size()};
+    for (int k = 0; k < 3; ++k) {
+        if (part.highest_index[k] >= 0 && uint64_t(part.highest_index[k]) >= totals[k]) return false;
+    }
+    if (uint64_t(to.triangles.size()) + from.triangles.size() > 0xFFFFFFFFu) return false;
+    const uint32_t base = uint32_t(to.triangles.size());
+    AppendArray(to.positions, from.positions);
+    AppendArray(to.normals, from.normals);
+    AppendArray(to.texcoords, from.texcoords);
+    AppendArray(to.triangles, from.triangles);
+    AppendArray(to.line_points, from.line_points);
+    for (const ObjDirective& d : from.directives) {
+        to.directives.push_back(d);
+        if (d.kind == ObjDirective::kUseMaterial) to.directives.back().triangle += base;
+    }
+    for (const PendingFace& f : part.pending) {
+        state.pending.push_back(f);
+        state.pending.back().first += base;
+    }
+    state.missing_texcoord |= part.missing_texcoord;
+    to.line_count += from.line_count;
+    return true;
+}
+
+namespace {
+
+template <typename T>
+void AdviseHugePages(const std::vector<T>& v) {
+    constexpr uintptr_t kHuge = uintptr_t(2) << 20;
+    const uintptr_t first = (reinterpret_cast<uintptr_t>(v.data()) + kHuge - 1) & ~(kHuge - 1);
+    const uintptr_t last = (reinterpret_cast<uintptr_t>(v.data() + v.capacity())) & ~(kHuge - 1);
+    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
+
+// Lines read by the other thread, for the progress of the reading one: the lines of the
+// parts it finished plus those of the part it reads.
+struct OtherThreadLines {
+    std::atomic<uint32_t> total{0};
+    uint32_t in_part = 0;   // of the current part, already in `total` (other thread only)
+};
+
+void NoteLinesRead(void* context, uint32_t lines) {
+    OtherThreadLines& l = *static_cast<OtherThreadLines*>(context);
+    l.total.fetch_add(lines - l.in_part, std::memory_order_relaxed);
+    l.in_part = lines;
+}
+
+// Which parts each thread takes: this thread from the front, the other from the back.
+struct PartClaims {
+    std::mutex lock;
+    size_t front = 1;   // part 0 is always read in sequence
+    size_t back;
+    size_t front_limit;   // this thread claims no part from here on
+
+    bool ClaimFront(size_t& index) {
+        std::lock_guard<std::mutex> hold(lock);
+        if (front >= back || front >= front_limit) return false;
+        index = front++;
+        return true;
+    }
+    bool ClaimBack(size_t& index) {
+        std::lock_guard<std::mutex> hold(lock);
+        if (back <= front) return false;
+        index = --back;
+        return true;
+    }
+};
+
+}  // namespace
+
+void ReserveObjText(ObjText& out, uint64_t bytes) {
+    if (bytes == 0) return;
+    const size_t estimate = size_t(bytes / 32);
+    out.positions.reserve(estimate);
+    out.texcoords.reserve(estimate);
+    out.normals.reserve(estimate);
+    out.triangles.reserve(estimate);
+    AdviseHugePages(out.positions);
+    AdviseHugePages(out.texcoords);
+    AdviseHugePages(out.normals);
+    AdviseHugePages(out.triangles);
+}
+
+bool ReadObjTextInParts(ObjTextState& state, size_t parts, const ObjPartReader& read, uint64_t part_bytes,
+                        size_t& merged, ObjPartSharing sharing) {
+    merged = 0;
+    if (state.out == nullptr || parts == 0) return false;
+    std::vector<ObjText> texts(parts);
+    std::vector<ObjTextState> detached(parts);
+    std::vector<char> read_ok(parts, 0);
+    OtherThreadLines other_lines;
+    PartClaims claims;
+    claims.back = parts;
+    claims.front_limit = sharing == ObjPartSharing::kMeetInTheMiddle ? parts : 1;
+    std::promise<void> other_done;
+    std::future<void> other_finished = other_done.get_future();
+    auto read_from_back = [&] {
+        size_t i = 0;
+        while (claims.ClaimBack(i)) {
+            try {
+                other_lines.in_part = 0;
+                BeginDetachedObjText(detached[i], texts[i], ObjLineHook{NoteLinesRead, &other_lines});
+                ReserveObjText(texts[i], part_bytes);
+                read_ok[i] = read(detached[i], i);
+                if (read_ok[i]) EndDetachedObjText(detached[i]);
+            } catch (...) {
+                read_ok[i] = 0;
+            }
+        }
+        other_done.set_value();
+    };
+    std::thread other;
+    if (parts > 1) {
+        try {
+            other = std::thread(read_from_back);
+        } catch (const std::system_error&) {
+            // No second thread: this one claims every part and reads them in sequence.
+            claims.front_limit = parts;
+            other_done.set_value();
+        }
+    } else {
+        other_done.set_value();
+    }
+    struct Joiner {
+        std::thread& t;
+        ~Joiner() {
+            if (t.joinable()) t.join();
+        }
+    } joiner{other};
+    bool ok = read(state, 0);
+    size_t i = 0;
+    while (ok && claims.ClaimFront(i)) ok = read(state, i);
+    // Keep the progress going while the other thread finishes.
+    while (other_finished.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+        if (state.hook.call) {
+            state.hook.call(state.hook.context,
+                            state.out->line_count + other_lines.total.load(std::memory_order_relaxed));
+        }
+    }
+    if (other.joinable()) other.join();
+    for (size_t k = claims.front; ok && k < parts; ++k) {
+        if (read_ok[k] && AppendDetachedObjText(state, detached[k])) {
+            ++merged;
+        } else {
+            ok = read(state, k);
+        }
+        texts[k] = ObjText{};
+    }
+    return ok;
+}
+
+size_t ParseObjTextInParts(const char* begin, const char* end, const std::vector<size_t>& splits, ObjText& out,
+                           ObjLineHook hook, ObjPartSharing sharing) {
+    out = ObjText{};
+    if (begin == nullptr || end < begin) begin = end = nullptr;
+    const size_t size = size_t(end - begin);
+    // Part boundaries: the first line start at or after each split, ascending, the text's
+    // beginning first and its end last.
+    std::vector<const char*> bounds{begin};
+    for (size_t split : splits) {
+        const char* at = begin + std::min(split, size);
+        if (at > begin && at[-1] != '\n') {
+            const char* nl = static_cast<const char*>(std::memchr(at, '\n', size_t(end - at)));
+            if (nl == nullptr) break;
+            at = nl + 1;
+        }
+        if (at > bounds.back()) bounds.push_back(at);
+    }
+    bounds.push_back(end);
+    const size_t parts = bounds.size() - 1;
+    ObjTextState state;
+    BeginObjText(state, out, hook);
+    size_t merged = 0;
+    ReadObjTextInParts(
+        state, parts,
+        [&](ObjTextState& s, size_t i) {
+            FeedObjText(s, bounds[i], bounds[i + 1], i + 1 == parts);
+            return true;
+        },
+        0, merged, sharing);
+    FinishObjText(state);
+    return merged;
 }

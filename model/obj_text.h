@@ -8,6 +8,7 @@
 #include "model/model_records.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -65,9 +66,19 @@ struct ObjTextState {
     std::vector<ObjPendingFace> pending;
     bool missing_texcoord = false;
     uint32_t until_hook = kObjLineHookInterval;
+    // A later part of a text read on its own, without the counts of what comes before it:
+    // written indices are kept as absolute ones, checked when the part is appended.
+    bool detached = false;
+    // The detached part met a statement whose reading depends on what comes before it (a
+    // relative index, an "l" statement); it stopped there and must be read in sequence.
+    bool needs_sequence = false;
+    // Highest position, texture-coordinate and normal index its triangles use; -1 for none.
+    int64_t highest_index[3] = {-1, -1, -1};
 };
 
 void BeginObjText(ObjTextState& state, ObjText& out, ObjLineHook hook = {});
+// Begins reading a later part of a text on its own (see `detached`).
+void BeginDetachedObjText(ObjTextState& state, ObjText& out, ObjLineHook hook = {});
 // Reads the lines of [begin, end). With `last` false only lines ending in a line feed are read
 // and the rest is left for the next piece (the caller passes it again); with `last` true the
 // text after the final line feed, possibly empty, is read as the last line.
@@ -75,6 +86,59 @@ void FeedObjText(ObjTextState& state, const char* begin, const char* end, bool l
 // Settles forward references, missing normals and texture coordinates.
 void FinishObjText(ObjTextState& state);
 
+// Ends the reading of a detached part: notes the highest indices its triangles use.
+void EndDetachedObjText(ObjTextState& part);
+// Appends a detached part, read after EndDetachedObjText, to the state of the text before
+// it, as if its lines had been fed to `state` in turn: arrays appended, triangle numbers of
+// its material statements and pending faces moved on. False, with nothing changed, when the
+// part must be read in sequence instead: it stopped early, or one of its indices lies
+// beyond everything the two parts define.
+bool AppendDetachedObjText(ObjTextState& state, ObjTextState& part);
+
+// Reserves room in the arrays for a text of `bytes` bytes (statement lines are rarely
+// shorter than 32 bytes), so that they rarely move while growing. Room beyond what is read
+// is never touched and so holds address space, not memory. Large arrays are advised onto
+// huge pages: far fewer page faults while they fill.
+void ReserveObjText(ObjText& out, uint64_t bytes);
+
+// Reads part `index` of a text into a state; false when it could not be read. A part
+// other than the last ends with a line feed; the last is fed with `last` true.
+using ObjPartReader = std::function<bool(ObjTextState& state, size_t index)>;
+
+// Reads a text cut into `parts` parts (each beginning at a line start) on two threads: this
+// thread feeds parts 0, 1, ... to `state` in turn while another reads parts from the last
+// backwards, each into a detached state of its own, until the two meet; then the detached
+// parts are appended in order, and a part that cannot be appended is fed to `state` in
+// sequence instead. The result is that of feeding every part in turn. The hook is called
+// on this thread only, also while it waits. Does not finish `state`. `part_bytes`: room
+// to reserve for a detached part. False when a part could not be read. `merged`: detached
+// parts appended.
+// Which thread reads which parts: both take parts until they meet (the fastest), or this
+// thread reads part 0 only and the other every later part (every cut then gets appended;
+// for tests).
+enum class ObjPartSharing : uint8_t { kMeetInTheMiddle, kOtherThreadTakesTheRest };
+bool ReadObjTextInParts(ObjTextState& state, size_t parts, const ObjPartReader& read, uint64_t part_bytes,
+                        size_t& merged, ObjPartSharing sharing = ObjPartSharing::kMeetInTheMiddle);
+
+// Reads the text cut at the first line start at or after each offset of `splits`
+// (ascending) as ReadObjTextInParts does, and gives what ParseObjText gives. Returns the
+// number of parts that were read on their own and appended.
+size_t ParseObjTextInParts(const char* begin, const char* end, const std::vector<size_t>& splits, ObjText& out,
+                           ObjLineHook hook = {}, ObjPartSharing sharing = ObjPartSharing::kMeetInTheMiddle);
+
+// How ReadObjFile reads: block size, and the file size from which a regular file is read
+// on two threads (when the machine has two cores), in parts of about `part_bytes`.
+struct ObjFileReading {
+    size_t block_size = 256 * 1024;
+    uint64_t two_threads_from_bytes = uint64_t(4) << 20;
+    uint64_t part_bytes = uint64_t(8) << 20;
+    ObjPartSharing sharing = ObjPartSharing::kMeetInTheMiddle;
+};
+
 // Reads an OBJ file in blocks through the functions above (the file is never held whole).
 // False, with `out` emptied, when the file cannot be opened or read or memory runs out.
-bool ReadObjFile(const char* path, ObjText& out, ObjLineHook hook = {});
+// The result is the same however the file is read.
+bool ReadObjFile(const char* path, ObjText& out, ObjLineHook hook = {}, const ObjFileReading& how = {});
+// Parts of the latest ReadObjFile on this thread that another thread read and that were
+// appended (0: read in sequence).
+size_t LastObjFileMergedParts();
