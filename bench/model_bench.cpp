@@ -227,10 +227,10 @@ double Median(std::vector<double> v) {
 
 // Bytes the model holds on the CPU side: its arrays (the elements read: room a large array
 // keeps reserved beyond them was never written, so it is address space, not memory), the
-// tree's nodes and triangle pointers, the materials and switches. Display lists belong to
+// tree's nodes and triangle references, the materials and switches. Display lists belong to
 // the GL driver (see process_rss_bytes_per_triangle for everything together).
 size_t TreeBytes(const OuadTree& node) {
-    size_t bytes = node.faces.capacity() * sizeof(tiangle_face*);
+    size_t bytes = node.faces.capacity() * sizeof(node.faces[0]);
     for (const auto& child : node.children) {
         if (child) bytes += sizeof(OuadTree) + TreeBytes(*child);
     }

@@ -87,6 +87,7 @@ void ComputeBoundingBox(cloadobj_conteiner& m) {
 
 void BuildTree(cloadobj_conteiner& m, ProgressClock& clock) {
     m.tree.GiveBBox(m.bbox);
+    m.tree.GiveTriangles(m.triangles.data());
     const cMath::vector4* positions = m.positions.data();
     for (uint32_t i = 0; i < m.triangle_count; ++i) {
         m.tree.Push(&m.triangles[i], positions);

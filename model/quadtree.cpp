@@ -77,9 +77,10 @@ bool RayMayReachBox(const float* o, const float* d, const cMath::vector4& lo, co
 void SearchNode(const OuadTree& node, const cMath::vector4* positions, const float* o, const float* d,
                 float lower, float& best) {
     triangle_tests += node.faces.size();
-    for (const tiangle_face* t : node.faces) {
-        const float t_hit = intersect_triangle(o, d, &positions[t->pos0].x, &positions[t->pos1].x,
-                                               &positions[t->pos2].x);
+    for (const uint32_t index : node.faces) {
+        const tiangle_face& t = node.triangles[index];
+        const float t_hit = intersect_triangle(o, d, &positions[t.pos0].x, &positions[t.pos1].x,
+                                               &positions[t.pos2].x);
         TakeCandidate(t_hit, lower, best);
     }
     struct Entry {
@@ -174,7 +175,11 @@ bool OuadTree::IsTriangleInBBox(const tiangle_face* t, const cMath::vector4* pos
            InsideXZ(positions[t->pos2], lo, hi);
 }
 
-void OuadTree::Push(tiangle_face* triangle, const cMath::vector4* positions) {
+void OuadTree::Push(const tiangle_face* triangle, const cMath::vector4* positions) {
+    // A tree whose array was not given takes the first triangle pushed as its start (callers
+    // push a model's triangles in array order).
+    if (triangles == nullptr) triangles = triangle;
+    const uint32_t index = uint32_t(triangle - triangles);
     const cMath::vector4& a = positions[triangle->pos0];
     const cMath::vector4& b = positions[triangle->pos1];
     const cMath::vector4& c = positions[triangle->pos2];
@@ -183,7 +188,7 @@ void OuadTree::Push(tiangle_face* triangle, const cMath::vector4* positions) {
     for (;;) {
         const int chosen = node->depth < kQuadTreeMaxDepth ? FirstAcceptingQuadrant(*node, a, b, c) : -1;
         if (chosen < 0) {
-            node->faces.push_back(triangle);
+            node->faces.push_back(index);
             return;
         }
         std::unique_ptr<OuadTree>& child = node->children[chosen];
@@ -197,6 +202,7 @@ void OuadTree::Push(tiangle_face* triangle, const cMath::vector4* positions) {
             child->floor_x = node->floor_x;
             child->floor_z = node->floor_z;
             child->depth = node->depth + 1;
+            child->triangles = node->triangles;
         }
         node = child.get();
     }

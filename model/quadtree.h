@@ -1,6 +1,7 @@
 // Triangle quadtree of a model over the horizontal x-z plane, and the ray/triangle test used
-// for picking. A node holds pointers to triangles owned by the model and reads the model's
-// positions only when it is built or asked; it never changes a triangle or a position.
+// for picking. A node refers to triangles owned by the model (by their place in the model's
+// triangle array) and reads the model's positions only when it is built or asked; it never
+// changes a triangle or a position.
 #pragma once
 
 #include "math/Cmath.h"
@@ -20,8 +21,15 @@ class OuadTree {
 public:
     cMath::vector4* bbox_min = nullptr;
     cMath::vector4* bbox_max = nullptr;
-    std::vector<tiangle_face*> faces;              // triangles held by this node itself
+    // Triangles held by this node itself, in insertion order, each as its index into the
+    // model's triangle array (`triangles`): 4 bytes a triangle instead of a pointer's 8.
+    // Face(k) gives the k-th one as a record.
+    std::vector<uint32_t> faces;
     std::unique_ptr<OuadTree> children[4];         // quadrants 0 to 3, null until used
+
+    // The model's triangle array that `faces` index (set on the root by GiveTriangles before
+    // the first Push, inherited by every node).
+    const tiangle_face* triangles = nullptr;
 
     // Bounds of a child node (bbox_min/bbox_max point here); unused by the root.
     cMath::vector4 own_bounds[2];
@@ -37,8 +45,13 @@ public:
 
     // The node's bounds become elements 0 and 1 of `box` (no copy); sets the width floors.
     void GiveBBox(cMath::vector4* box);
-    // Inserts one triangle below this node.
-    void Push(tiangle_face* triangle, const cMath::vector4* positions);
+    // The model's triangle array, which every triangle pushed must belong to. Without it,
+    // the first triangle pushed is taken as the array's first element.
+    void GiveTriangles(const tiangle_face* first) { triangles = first; }
+    // Inserts one triangle (an element of the array given to GiveTriangles) below this node.
+    void Push(const tiangle_face* triangle, const cMath::vector4* positions);
+    // The k-th triangle this node holds.
+    const tiangle_face& Face(size_t k) const { return triangles[faces[k]]; }
     // Whether the quadrant lo-hi takes the triangle: wide enough and holding all three
     // corners in x and z (bounds inclusive).
     bool IsTriangleInBBox(const tiangle_face* triangle, const cMath::vector4* positions,

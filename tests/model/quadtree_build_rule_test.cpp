@@ -38,7 +38,7 @@ const OuadTree* RuleNode(const OuadTree& root, const tiangle_face* t, const cMat
 }
 
 void CollectHolders(const OuadTree& node, std::vector<std::pair<const tiangle_face*, const OuadTree*>>& out) {
-    for (const tiangle_face* f : node.faces) out.emplace_back(f, &node);
+    for (size_t k = 0; k < node.faces.size(); ++k) out.emplace_back(&node.Face(k), &node);
     for (const auto& c : node.children) {
         if (c) CollectHolders(*c, out);
     }
@@ -65,6 +65,7 @@ TEST(QuadTreeBuild, EveryTriangleSitsWhereTheBoxByBoxRuleSendsIt) {
     cMath::vector4 box[2] = {positions[0], positions[1]};
     OuadTree root;
     root.GiveBBox(box);
+    root.GiveTriangles(triangles.data());
     for (tiangle_face& t : triangles) root.Push(&t, positions.data());
     std::vector<std::pair<const tiangle_face*, const OuadTree*>> holders;
     CollectHolders(root, holders);

@@ -37,6 +37,7 @@ struct Mesh {
             bbox[1].z = std::max(bbox[1].z, p.z);
         }
         tree.GiveBBox(bbox);
+        tree.GiveTriangles(triangles.data());
         for (tiangle_face& t : triangles) tree.Push(&t, positions.data());
         if (optimize) tree.Optimize();
     }
@@ -65,8 +66,8 @@ void AddFrame(Mesh& m) {
 }
 
 bool Holds(const OuadTree& node, const tiangle_face* t) {
-    for (const tiangle_face* f : node.faces) {
-        if (f == t) return true;
+    for (size_t k = 0; k < node.faces.size(); ++k) {
+        if (&node.Face(k) == t) return true;
     }
     return false;
 }
@@ -189,11 +190,11 @@ TEST(QuadTreeOptimize, MergeKeepsOwnTrianglesFirstThenChildrenInOrder) {
     ASSERT_EQ(m.tree.faces.size(), 5u);
     // Quadrant 0 (frame corner, then the small one at 1,1), quadrant 1 (whose own quadrant 0
     // holds the one at 50,50 and quadrant 1 the frame corner), quadrant 2.
-    EXPECT_EQ(m.tree.faces[0], &m.triangles[0]);
-    EXPECT_EQ(m.tree.faces[1], &m.triangles[3]);
-    EXPECT_EQ(m.tree.faces[2], &m.triangles[2]);
-    EXPECT_EQ(m.tree.faces[3], &m.triangles[1]);
-    EXPECT_EQ(m.tree.faces[4], &m.triangles[4]);
+    EXPECT_EQ(&m.tree.Face(0), &m.triangles[0]);
+    EXPECT_EQ(&m.tree.Face(1), &m.triangles[3]);
+    EXPECT_EQ(&m.tree.Face(2), &m.triangles[2]);
+    EXPECT_EQ(&m.tree.Face(3), &m.triangles[1]);
+    EXPECT_EQ(&m.tree.Face(4), &m.triangles[4]);
     EXPECT_EQ(CountTreeNodes(m.tree), 1u);
 }
 
