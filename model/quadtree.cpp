@@ -77,11 +77,13 @@ bool RayMayReachBox(const float* o, const float* d, const cMath::vector4& lo, co
 void SearchNode(const OuadTree& node, const cMath::vector4* positions, const float* o, const float* d,
                 float lower, float& best) {
     triangle_tests += node.faces.size();
-    for (const uint32_t index : node.faces) {
-        const tiangle_face& t = node.triangles[index];
-        const float t_hit = intersect_triangle(o, d, &positions[t.pos0].x, &positions[t.pos1].x,
-                                               &positions[t.pos2].x);
-        TakeCandidate(t_hit, lower, best);
+    for (const TriangleRun& run : node.faces.runs) {
+        const tiangle_face* t = node.triangles + run.first;
+        for (const tiangle_face* end = t + run.count; t < end; ++t) {
+            const float t_hit = intersect_triangle(o, d, &positions[t->pos0].x, &positions[t->pos1].x,
+                                                   &positions[t->pos2].x);
+            TakeCandidate(t_hit, lower, best);
+        }
     }
     struct Entry {
         double t;
@@ -126,6 +128,35 @@ int FirstAcceptingQuadrant(const OuadTree& node, const cMath::vector4& a, const 
 }
 
 }  // namespace
+
+void TriangleList::push_back(uint32_t index) {
+    if (!runs.empty() && runs.back().first + runs.back().count == index && runs.back().count < 0xFFFFFFFFu) {
+        ++runs.back().count;
+    } else {
+        runs.push_back(TriangleRun{index, 1});
+    }
+    ++total;
+}
+
+void TriangleList::append(const TriangleList& other) {
+    for (const TriangleRun& run : other.runs) {
+        if (!runs.empty() && runs.back().first + runs.back().count == run.first &&
+            uint64_t(runs.back().count) + run.count <= 0xFFFFFFFFu) {
+            runs.back().count += run.count;
+        } else {
+            runs.push_back(run);
+        }
+    }
+    total += other.total;
+}
+
+uint32_t TriangleList::operator[](size_t k) const {
+    for (const TriangleRun& run : runs) {
+        if (k < run.count) return run.first + uint32_t(k);
+        k -= run.count;
+    }
+    return 0xFFFFFFFFu;
+}
 
 float DOT(const float* a, const float* b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
 
@@ -220,7 +251,7 @@ void OuadTree::MergeData() {
     for (auto& child : children) {
         if (!child) continue;
         child->MergeData();
-        faces.insert(faces.end(), child->faces.begin(), child->faces.end());
+        faces.append(child->faces);
         child.reset();
     }
 }

@@ -11,6 +11,34 @@
 #include <memory>
 #include <vector>
 
+// The triangles of a node, in insertion order, as indices into the model's triangle array,
+// kept as runs of consecutive indices: neighbouring triangles of a mesh mostly arrive one
+// after another and land in the same node, so one run of 8 bytes stands for many of them.
+// Reads like a sequence of indices: size() counts triangles and [k] is the k-th index.
+struct TriangleRun {
+    uint32_t first;
+    uint32_t count;
+};
+
+struct TriangleList {
+    std::vector<TriangleRun> runs;
+    uint32_t total = 0;   // triangles in all runs
+
+    size_t size() const { return total; }
+    bool empty() const { return total == 0; }
+    // Appends an index, extending the last run when it follows on from it.
+    void push_back(uint32_t index);
+    // Appends every index of `other`, in order.
+    void append(const TriangleList& other);
+    // The k-th index (k < size()); walks the runs.
+    uint32_t operator[](size_t k) const;
+    void clear() {
+        runs.clear();
+        total = 0;
+    }
+    void shrink_to_fit() { runs.shrink_to_fit(); }
+};
+
 // Deepest node that may still take triangles below it; with the width floor of 1/64 of the
 // root the tree stops at depth 5 by itself, this only guards degenerate (subnormal) boxes.
 constexpr unsigned kQuadTreeMaxDepth = 8;
@@ -21,10 +49,10 @@ class OuadTree {
 public:
     cMath::vector4* bbox_min = nullptr;
     cMath::vector4* bbox_max = nullptr;
-    // Triangles held by this node itself, in insertion order, each as its index into the
-    // model's triangle array (`triangles`): 4 bytes a triangle instead of a pointer's 8.
-    // Face(k) gives the k-th one as a record.
-    std::vector<uint32_t> faces;
+    // Triangles held by this node itself, in insertion order, as indices into the model's
+    // triangle array (`triangles`) grouped in runs instead of one pointer each. Face(k)
+    // gives the k-th one as a record.
+    TriangleList faces;
     std::unique_ptr<OuadTree> children[4];         // quadrants 0 to 3, null until used
 
     // The model's triangle array that `faces` index (set on the root by GiveTriangles before

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -306,4 +307,51 @@ TEST(QuadTreeShape, CountsNodesAndDepth) {
     m.tree.Clear();
     EXPECT_EQ(CountTreeNodes(m.tree), 1u);
     EXPECT_EQ(m.tree.CountTriangles(), 0u);
+}
+
+TEST(QuadTreeTriangleList, KeepsInsertionOrderWhileGroupingConsecutiveIndices) {
+    TriangleList a;
+    for (uint32_t index : {4u, 5u, 6u, 9u, 3u, 4u}) a.push_back(index);
+    EXPECT_EQ(a.size(), 6u);
+    EXPECT_EQ(a.runs.size(), 3u);  // 4-6, 9, 3-4
+    const uint32_t expected[6] = {4, 5, 6, 9, 3, 4};
+    for (size_t k = 0; k < 6; ++k) EXPECT_EQ(a[k], expected[k]) << k;
+
+    TriangleList b;
+    for (uint32_t index : {5u, 6u, 0u}) b.push_back(index);
+    a.append(b);  // 5 follows the last run's 4: joined
+    EXPECT_EQ(a.size(), 9u);
+    EXPECT_EQ(a.runs.size(), 4u);
+    const uint32_t joined[9] = {4, 5, 6, 9, 3, 4, 5, 6, 0};
+    for (size_t k = 0; k < 9; ++k) EXPECT_EQ(a[k], joined[k]) << k;
+}
+
+TEST(QuadTreeTriangleList, TreeOfMeshTriangleRowsHoldsFewRunsAndFindsTheBruteForceHits) {
+    Mesh m;
+    // A 60 x 60 grid of two triangles per cell, rows in order, as exporters write meshes.
+    for (int i = 0; i < 60; ++i) {
+        for (int j = 0; j < 60; ++j) {
+            const float x = float(j), z = float(i);
+            m.AddTriangle(P(x, 0, z), P(x + 1, 0.1f * float(j % 3), z), P(x + 1, 0, z + 1));
+            m.AddTriangle(P(x, 0, z), P(x + 1, 0, z + 1), P(x, 0.1f * float(i % 2), z + 1));
+        }
+    }
+    m.Build(true);
+    size_t runs = 0;
+    std::function<void(const OuadTree&)> count = [&](const OuadTree& node) {
+        runs += node.faces.runs.size();
+        for (const auto& child : node.children) {
+            if (child) count(*child);
+        }
+    };
+    count(m.tree);
+    EXPECT_EQ(m.tree.CountTriangles(), 7200u);
+    EXPECT_LT(runs * 2, m.triangles.size());  // more than two triangles a run on average
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<float> coord(0.0f, 60.0f);
+    for (int r = 0; r < 200; ++r) {
+        const float o[3] = {coord(rng), 5.0f, coord(rng)};
+        const float d[3] = {0.01f, -1.0f, -0.02f};
+        EXPECT_EQ(m.tree.TestIntersection(m.positions.data(), o, d, false), m.BruteForce(o, d, false));
+    }
 }
