@@ -105,6 +105,11 @@ void ReserveObjText(ObjText& out, uint64_t bytes);
 // other than the last ends with a line feed; the last is fed with `last` true.
 using ObjPartReader = std::function<bool(ObjTextState& state, size_t index)>;
 
+// Which thread reads which parts: both take parts until they meet (the fastest), or this
+// thread reads part 0 only and the other every later part (every cut then gets appended;
+// for tests).
+enum class ObjPartSharing : uint8_t { kMeetInTheMiddle, kOtherThreadTakesTheRest };
+
 // Reads a text cut into `parts` parts (each beginning at a line start) on two threads: this
 // thread feeds parts 0, 1, ... to `state` in turn while another reads parts from the last
 // backwards, each into a detached state of its own, until the two meet; then the detached
@@ -112,11 +117,7 @@ using ObjPartReader = std::function<bool(ObjTextState& state, size_t index)>;
 // sequence instead. The result is that of feeding every part in turn. The hook is called
 // on this thread only, also while it waits. Does not finish `state`. `part_bytes`: room
 // to reserve for a detached part. False when a part could not be read. `merged`: detached
-// parts appended.
-// Which thread reads which parts: both take parts until they meet (the fastest), or this
-// thread reads part 0 only and the other every later part (every cut then gets appended;
-// for tests).
-enum class ObjPartSharing : uint8_t { kMeetInTheMiddle, kOtherThreadTakesTheRest };
+// parts appended. `sharing`: see ObjPartSharing.
 bool ReadObjTextInParts(ObjTextState& state, size_t parts, const ObjPartReader& read, uint64_t part_bytes,
                         size_t& merged, ObjPartSharing sharing = ObjPartSharing::kMeetInTheMiddle);
 
