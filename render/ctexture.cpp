@@ -76,10 +76,11 @@ bool HuffmanTablesAreSound(std::string_view segment, bool defined[2][4]) {
 }
 
 // A scan may only use huffman tables defined before it: the decoder (stb_image 2.27,
-// stbi__jpeg_huff_decode) searches an undefined table past its end. Scans that hold the DC
-// coefficient (start 0) need their DC tables, scans that reach AC coefficients (end above 0)
-// their AC tables.
-bool ScanTablesAreDefined(std::string_view segment, const bool defined[2][4]) {
+// stbi__jpeg_huff_decode) searches an undefined table past its end and reads before the
+// table. A scan of a sequential image uses both tables of each component (the decoder reads
+// every coefficient whatever range the scan states); a progressive scan that holds the DC
+// coefficient (start 0) needs the DC tables, one that reaches AC coefficients the AC tables.
+bool ScanTablesAreDefined(std::string_view segment, const bool defined[2][4], bool progressive) {
     const size_t components = ByteAt(segment, 0);
     if (segment.size() < 1 + 2 * components + 3) return false;
     const int start = ByteAt(segment, 1 + 2 * components);
@@ -87,8 +88,8 @@ bool ScanTablesAreDefined(std::string_view segment, const bool defined[2][4]) {
     for (size_t i = 0; i < components; ++i) {
         const int tables = ByteAt(segment, 2 + 2 * i);
         const int dc = tables >> 4, ac = tables & 15;
-        if (start == 0 && (dc > 3 || !defined[0][dc])) return false;
-        if (end > 0 && (ac > 3 || !defined[1][ac])) return false;
+        if ((!progressive || start == 0) && (dc > 3 || !defined[0][dc])) return false;
+        if ((!progressive || end > 0) && (ac > 3 || !defined[1][ac])) return false;
     }
     return true;
 }
@@ -98,6 +99,7 @@ bool ScanTablesAreDefined(std::string_view segment, const bool defined[2][4]) {
 // checks every huffman table definition and every scan's tables on the way.
 bool JpegTablesAreSound(std::string_view bytes) {
     bool defined[2][4] = {};
+    bool progressive = false;
     size_t at = 2;  // after the start-of-image marker
     while (at < bytes.size()) {
         if (ByteAt(bytes, at) != 0xFF) {
@@ -112,7 +114,10 @@ bool JpegTablesAreSound(std::string_view bytes) {
         const size_t length = static_cast<size_t>(ByteAt(bytes, at) << 8 | ByteAt(bytes, at + 1));
         if (length < 2 || bytes.size() - at < length) return marker != 0xC4 && marker != 0xDA;
         if (marker == 0xC4 && !HuffmanTablesAreSound(bytes.substr(at + 2, length - 2), defined)) return false;
-        if (marker == 0xDA && !ScanTablesAreDefined(bytes.substr(at + 2, length - 2), defined)) return false;
+        if (marker == 0xC2) progressive = true;
+        if (marker == 0xDA && !ScanTablesAreDefined(bytes.substr(at + 2, length - 2), defined, progressive)) {
+            return false;
+        }
         at += length;
         if (marker != 0xDA) continue;
         // Entropy-coded data of a scan: up to a 0xFF that starts a real marker.

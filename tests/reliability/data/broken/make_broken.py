@@ -160,3 +160,14 @@ def without_huffman_tables(data):
 put('image/jpeg-scan-without-huffman-tables.jpg', without_huffman_tables(jpeg))
 # a PNG whose first image-data chunk is empty
 put('image/png-first-data-chunk-empty.png', png[:33] + png_chunk(b'IDAT', b'') + png[33:])
+# a sequential JPEG whose scan names AC table 3, never defined (the scan states only the DC
+# coefficient, but the decoder reads all of them)
+def scan_with_tables(data, tables):
+    at = data.index(b'\xff\xda')
+    n = data[at + 4]
+    out = bytearray(data)
+    for i in range(n):
+        out[at + 6 + 2 * i] = tables
+    out[at + 5 + 2 * n + 1] = 0  # the scan ends at coefficient 0
+    return bytes(out)
+put('image/jpeg-scan-names-undefined-ac-table.jpg', scan_with_tables(jpeg, 0x03))
