@@ -2,13 +2,14 @@
 // quadtree, ray queries). Checks that every stored index is valid for its array, that
 // material switches stay in order within the triangles, that no coordinate is infinite or
 // NaN, that the tree holds every triangle once and that its ray answer equals testing
-// every triangle in file order. The text is also fed in blocks, as the file reader does,
-// which must give exactly the same result.
+// every triangle in file order. The text is also fed in blocks and read in parts on other
+// threads, as the file reader does, which must give exactly the same result.
 #include "tests/fuzz/fuzz_check.h"
 
 #include "model/obj_text.h"
 #include "model/quadtree.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -160,11 +161,20 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     FUZZ_CHECK(hooked <= text.line_count);
     CheckIndices(text);
 
-    // The same text fed in blocks of a size the input chooses.
+    // The same text fed in blocks of a size the input chooses, and read in parts on other
+    // threads (split where the input chooses) and appended.
     if (size > 0) {
         ObjText blocks;
         ParseInBlocks(begin, begin + size, 1 + data[0] % 64, blocks);
         FUZZ_CHECK(SameText(blocks, text));
+        std::vector<size_t> splits;
+        for (size_t i = 1; i <= 1 + data[0] % 3 && i < size; ++i) splits.push_back(size * data[size - i] / 256);
+        std::sort(splits.begin(), splits.end());
+        for (ObjPartSharing sharing : {ObjPartSharing::kMeetInTheMiddle, ObjPartSharing::kOtherThreadTakesTheRest}) {
+            ObjText parts;
+            ParseObjTextInParts(begin, begin + size, splits, parts, {}, sharing);
+            FUZZ_CHECK(SameText(parts, text));
+        }
     }
     CheckTree(text);
     return 0;
