@@ -168,7 +168,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
         ParseInBlocks(begin, begin + size, 1 + data[0] % 64, blocks);
         FUZZ_CHECK(SameText(blocks, text));
         std::vector<size_t> splits;
-        for (size_t i = 1; i <= 1 + data[0] % 3 && i < size; ++i) splits.push_back(size * data[size - i] / 256);
+        const size_t split_count = size_t(1 + data[0] % 3);
+        for (size_t i = 1; i <= split_count && i < size; ++i) splits.push_back(size * data[size - i] / 256);
         std::sort(splits.begin(), splits.end());
         for (ObjPartSharing sharing : {ObjPartSharing::kMeetInTheMiddle, ObjPartSharing::kOtherThreadTakesTheRest}) {
             ObjText parts;
