@@ -82,6 +82,7 @@ void CheckTree(ObjText& text) {
     BoundingBox(text, box);
     OuadTree tree;
     tree.GiveBBox(box);
+    tree.GiveTriangles(text.triangles.data());
     for (tiangle_face& t : text.triangles) tree.Push(&t, text.positions.data());
     FUZZ_CHECK(tree.CountTriangles() == text.triangles.size());
     tree.Optimize();

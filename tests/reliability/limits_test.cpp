@@ -114,6 +114,7 @@ struct PoisonedModel {
         model.bbox[0] = cMath::vector4(kNaN, -kInf, 0, 0);
         model.bbox[1] = cMath::vector4(kInf, kNaN, 1, 0);
         model.tree.GiveBBox(model.bbox);
+        model.tree.GiveTriangles(model.triangles.data());
         for (tiangle_face& t : model.triangles) model.tree.Push(&t, model.positions.data());
         model.tree.Optimize();
     }
