@@ -154,18 +154,19 @@ bool HdrRunsEndInsideTheFile(std::string_view bytes) {
     }
     if (width < 8 || width >= 32768) return true;  // flat pixels only: every loop is bounded
     // Data starts after the signature line, the header lines up to an empty one and the
-    // resolution line.
+    // resolution line. The decoder reads each line as a C string: one that starts with a
+    // zero byte counts as empty.
     size_t at = 0;
-    const auto next_line = [&] {
+    const auto next_line_is_empty = [&] {
         const size_t end = bytes.find('\n', at);
-        const size_t length = (end == std::string_view::npos ? bytes.size() : end) - at;
+        const bool empty = at >= bytes.size() || end == at || bytes[at] == '\0';
         at = end == std::string_view::npos ? bytes.size() : end + 1;
-        return length;
+        return empty;
     };
-    next_line();
-    while (at < bytes.size() && next_line() != 0) {
+    next_line_is_empty();
+    while (at < bytes.size() && !next_line_is_empty()) {
     }
-    next_line();
+    next_line_is_empty();
     const auto get8 = [&]() -> int { return at < bytes.size() ? ByteAt(bytes, at++) : 0; };
     for (int row = 0; row < height; ++row) {
         const int c1 = get8(), c2 = get8(), high = get8();
