@@ -22,6 +22,24 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
+// Feeds the complete lines of a full block to `state` and moves the unfinished last line to
+// the front; a block holding no line feed at all (one long line) is doubled instead.
+void FeedWholeLines(ObjTextState& state, std::unique_ptr<char[]>& buffer, size_t& capacity, size_t& filled) {
+    const char* last_nl = static_cast<const char*>(memrchr(buffer.get(), '\n', filled));
+    if (last_nl == nullptr) {
+        std::unique_ptr<char[]> bigger(new char[capacity * 2]);
+        std::memcpy(bigger.get(), buffer.get(), filled);
+        buffer = std::move(bigger);
+        capacity *= 2;
+        return;
+    }
+    const char* rest = last_nl + 1;
+    FeedObjText(state, buffer.get(), rest, false);
+    const size_t remaining = size_t(buffer.get() + filled - rest);
+    std::memmove(buffer.get(), rest, remaining);
+    filled = remaining;
+}
+
 bool ReadBlocks(std::FILE* f, ObjTextState& state, size_t block_size) {
     size_t capacity = std::max<size_t>(block_size, 16);
     std::unique_ptr<char[]> buffer(new char[capacity]);
@@ -35,20 +53,7 @@ bool ReadBlocks(std::FILE* f, ObjTextState& state, size_t block_size) {
             FeedObjText(state, buffer.get(), buffer.get() + filled, true);
             return true;
         }
-        const char* last_nl = static_cast<const char*>(memrchr(buffer.get(), '\n', filled));
-        if (last_nl == nullptr) {
-            // One line fills the block: make room for more of it.
-            std::unique_ptr<char[]> bigger(new char[capacity * 2]);
-            std::memcpy(bigger.get(), buffer.get(), filled);
-            buffer = std::move(bigger);
-            capacity *= 2;
-            continue;
-        }
-        const char* rest = last_nl + 1;
-        FeedObjText(state, buffer.get(), rest, false);
-        const size_t remaining = size_t(buffer.get() + filled - rest);
-        std::memmove(buffer.get(), rest, remaining);
-        filled = remaining;
+        FeedWholeLines(state, buffer, capacity, filled);
     }
 }
 
@@ -95,19 +100,7 @@ bool FeedFileRange(int fd, uint64_t from, uint64_t to, size_t block_size, ObjTex
             FeedObjText(state, buffer.get(), buffer.get() + filled, last);
             return true;
         }
-        const char* last_nl = static_cast<const char*>(memrchr(buffer.get(), '\n', filled));
-        if (last_nl == nullptr) {
-            std::unique_ptr<char[]> bigger(new char[capacity * 2]);
-            std::memcpy(bigger.get(), buffer.get(), filled);
-            buffer = std::move(bigger);
-            capacity *= 2;
-            continue;
-        }
-        const char* rest = last_nl + 1;
-        FeedObjText(state, buffer.get(), rest, false);
-        const size_t remaining = size_t(buffer.get() + filled - rest);
-        std::memmove(buffer.get(), rest, remaining);
-        filled = remaining;
+        FeedWholeLines(state, buffer, capacity, filled);
     }
 }
 
