@@ -127,6 +127,22 @@ int FirstAcceptingQuadrant(const OuadTree& node, const cMath::vector4& a, const 
     return -1;
 }
 
+// Whether the triangle's corners lie on, or within rounding of, one line while two of its
+// edges have length. The ray test's determinant for such a triangle is pure rounding, so it
+// may report a hit parameter anywhere along the ray, far outside the triangle's box. (With a
+// zero edge the determinant is exactly zero and the triangle is never hit.)
+bool IsSliver(const cMath::vector4& a, const cMath::vector4& b, const cMath::vector4& c) {
+    const double e1[3] = {double(b.x) - a.x, double(b.y) - a.y, double(b.z) - a.z};
+    const double e2[3] = {double(c.x) - a.x, double(c.y) - a.y, double(c.z) - a.z};
+    const double n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
+                         e1[0] * e2[1] - e1[1] * e2[0]};
+    const double lengths = (e1[0] * e1[0] + e1[1] * e1[1] + e1[2] * e1[2]) *
+                           (e2[0] * e2[0] + e2[1] * e2[1] + e2[2] * e2[2]);
+    const double area = n[0] * n[0] + n[1] * n[1] + n[2] * n[2];
+    // The sine of the angle at the first corner below 1/1000 (NaN corners count as slivers).
+    return lengths > 0.0 ? !(area > 1e-6 * lengths) : std::isnan(lengths);
+}
+
 }  // namespace
 
 void TriangleList::push_back(uint32_t index) {
@@ -215,6 +231,9 @@ void OuadTree::Push(const tiangle_face* triangle, const cMath::vector4* position
     const cMath::vector4& b = positions[triangle->pos1];
     const cMath::vector4& c = positions[triangle->pos2];
     OuadTree* node = this;
+    // No quadrant bounds where a sliver's rounding-born hits may lie: every query through
+    // this node tests it first, wherever it is placed.
+    if (IsSliver(a, b, c)) slivers.push_back(index);
     // Descends iteratively: each level either hands the triangle to a quadrant or keeps it.
     for (;;) {
         const int chosen = node->depth < kQuadTreeMaxDepth ? FirstAcceptingQuadrant(*node, a, b, c) : -1;
@@ -272,6 +291,12 @@ float OuadTree::TestIntersection(const cMath::vector4* positions, const float* o
                                  bool flag) const {
     const float lower = flag ? -1.0f : 0.0f;
     float best = lower;
+    triangle_tests += slivers.size();
+    for (uint32_t index : slivers) {
+        const tiangle_face& t = triangles[index];
+        TakeCandidate(intersect_triangle(o, d, &positions[t.pos0].x, &positions[t.pos1].x, &positions[t.pos2].x),
+                      lower, best);
+    }
     SearchNode(*this, positions, o, d, lower, best);
     return best;
 }
@@ -280,6 +305,8 @@ void OuadTree::Clear() {
     for (auto& child : children) child.reset();
     faces.clear();
     faces.shrink_to_fit();
+    slivers.clear();
+    slivers.shrink_to_fit();
 }
 
 uint64_t QuadTreeTriangleTests() { return triangle_tests; }

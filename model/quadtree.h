@@ -54,6 +54,9 @@ public:
     // gives the k-th one as a record.
     TriangleList faces;
     std::unique_ptr<OuadTree> children[4];         // quadrants 0 to 3, null until used
+    // Slivers pushed through this node (indices as in `faces`), wherever they were placed;
+    // TestIntersection on this node tests them before searching.
+    std::vector<uint32_t> slivers;
 
     // The model's triangle array that `faces` index (set on the root by GiveTriangles before
     // the first Push, inherited by every node).
@@ -77,6 +80,9 @@ public:
     // the first triangle pushed is taken as the array's first element.
     void GiveTriangles(const tiangle_face* first) { triangles = first; }
     // Inserts one triangle (an element of the array given to GiveTriangles) below this node.
+    // A sliver (corners on one line within rounding, two edges of some length) is also noted
+    // in `slivers`: its ray test may report a hit anywhere along the ray, which no quadrant
+    // bounds.
     void Push(const tiangle_face* triangle, const cMath::vector4* positions);
     // The k-th triangle this node holds.
     const tiangle_face& Face(size_t k) const { return triangles[faces[k]]; }

@@ -295,6 +295,47 @@ TEST(QuadTreeQuery, IntersectionEqualsBruteForceOnRandomRays) {
     EXPECT_GT(hits, 500);
 }
 
+// Slivers (two corners equal, the third apart) have a determinant made only of rounding:
+// their test reports hits anywhere along the ray, outside every quadrant. The root notes them
+// wherever the quadrant rule places them, so that the tree still answers what testing every
+// triangle answers.
+TEST(QuadTreeQuery, SliverHitsBornOfRoundingAreFoundAsBruteForceFindsThem) {
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> coord(0.5f, 63.5f);
+    std::uniform_real_distribution<float> sym(-1.0f, 1.0f);
+    Mesh m;
+    AddFrame(m);
+    for (int i = 0; i < 400; ++i) AddSmall(m, coord(rng), coord(rng), 0.3f);
+    const size_t first_sliver = m.triangles.size();
+    for (int i = 0; i < 200; ++i) {
+        const cMath::vector4 far = P(coord(rng), sym(rng), coord(rng));
+        const cMath::vector4 near = P(far.x + sym(rng) * 2, far.y * 0.01f, far.z + sym(rng) * 2);
+        m.AddTriangle(far, near, near);
+    }
+    m.Build(true);
+    ASSERT_GT(CountTreeNodes(m.tree), 4u);
+    EXPECT_EQ(m.tree.slivers.size(), m.triangles.size() - first_sliver);
+    EXPECT_EQ(m.tree.CountTriangles(), m.triangles.size()) << "placed once as the rule says";
+    int sliver_wins = 0;
+    for (int i = 0; i < 2000; ++i) {
+        const float o[3] = {-1.0f - coord(rng), -1.0f - coord(rng) * 0.1f, -1.0f - coord(rng)};
+        const float d[3] = {coord(rng) * 3 - o[0], 1.0f + sym(rng), coord(rng) * 3 - o[2]};
+        for (bool flag : {false, true}) {
+            const float brute_t = m.BruteForce(o, d, flag);
+            ASSERT_EQ(m.tree.TestIntersection(m.positions.data(), o, d, flag), brute_t) << "ray " << i;
+            for (size_t k = first_sliver; k < m.triangles.size(); ++k) {
+                const tiangle_face& t = m.triangles[k];
+                if (intersect_triangle(o, d, &m.positions[t.pos0].x, &m.positions[t.pos1].x,
+                                       &m.positions[t.pos2].x) == brute_t) {
+                    ++sliver_wins;
+                    break;
+                }
+            }
+        }
+    }
+    EXPECT_GT(sliver_wins, 0) << "the rays meet rounding-born hits";
+}
+
 TEST(QuadTreeShape, CountsNodesAndDepth) {
     Mesh m;
     AddFrame(m);
