@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <climits>
@@ -129,6 +131,40 @@ std::string FolderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
+// The process number in a temporary file's name "<file name>.tmp-<pid>-<n>", or 0 when the
+// name is not one of that file's temporary names.
+pid_t TemporaryOwner(const std::string& name, const std::string& file_name) {
+    const std::string prefix = file_name + ".tmp-";
+    if (name.compare(0, prefix.size(), prefix) != 0) return 0;
+    const char* p = name.c_str() + prefix.size();
+    long long pid = 0;
+    const char* digits = p;
+    while (*p >= '0' && *p <= '9' && pid <= INT_MAX) pid = pid * 10 + (*p++ - '0');
+    if (p == digits || *p++ != '-' || pid <= 0 || pid > INT_MAX) return 0;
+    if (*p < '0' || *p > '9') return 0;
+    while (*p >= '0' && *p <= '9') ++p;
+    return *p == '\0' ? pid_t(pid) : 0;
+}
+
+// Removes the temporary files that saves of `target` killed half-way left beside it: those
+// named after a process that no longer exists. Another process's save in progress, and this
+// process's own, are left alone.
+void RemoveStaleTemporaries(const std::string& target) {
+    const std::string folder = FolderOf(target);
+    const std::string file_name = target.substr(target.find_last_of('/') + 1);
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) return;
+    while (const dirent* entry = ::readdir(dir)) {
+        const pid_t owner = TemporaryOwner(entry->d_name, file_name);
+        if (owner == 0 || owner == ::getpid()) continue;
+        if (::kill(owner, 0) == 0 || errno != ESRCH) continue;
+        const std::string path = folder + "/" + entry->d_name;
+        struct stat st;
+        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.c_str());
+    }
+    ::closedir(dir);
+}
+
 void SyncFolder(const std::string& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
@@ -236,5 +272,6 @@ bool WriteFileAtomically(const char* path, const std::vector<uint8_t>& bytes) {
         return false;
     }
     SyncFolder(FolderOf(target));
+    RemoveStaleTemporaries(target);
     return true;
 }

@@ -45,5 +45,6 @@ bool ReadWholeFile(const char* path, std::vector<uint8_t>* out);
 
 // Writes bytes to a temporary file beside `path`, syncs it and renames it over `path`.
 // On any failure the temporary file is removed, `path` is left as it was and the
-// result is false.
+// result is false. After a success, temporary files of `path` left by saves that were
+// killed (their process is gone) are removed.
 bool WriteFileAtomically(const char* path, const std::vector<uint8_t>& bytes);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -98,6 +99,46 @@ TEST(KilledSave, FileIsAlwaysTheOldOrTheNewProject) {
     EXPECT_GT(saw_b, 0);
     EXPECT_GE(mid_save, 5);
     std::printf("kills: %d, old project survived: %d, new: %d, during a save: %d\n", kKills, saw_a, saw_b, mid_save);
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+}
+
+// A process number that no longer exists: a child that has ended and been waited for.
+pid_t EndedProcess() {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+TEST(KilledSave, NextSaveRemovesTheTemporaryFilesOfKilledSavesOnly) {
+    const std::string dir = morva_test::MakeTempDir();
+    ASSERT_FALSE(dir.empty());
+    const std::string file = dir + "/plate.PRJ";
+    const pid_t gone = EndedProcess();
+    ASSERT_GT(gone, 0);
+    ASSERT_NE(::kill(gone, 0), 0);
+    const std::string stale = "plate.PRJ.tmp-" + std::to_string(gone) + "-3";
+    const std::vector<std::string> kept = {
+        "plate.PRJ.tmp-" + std::to_string(::getpid()) + "-99",   // this process: a save of its own
+        "plate.PRJ.tmp-1-0",                                      // a process that exists
+        "other.PRJ.tmp-" + std::to_string(gone) + "-0",           // another project's
+        "plate.PRJ.tmp-" + std::to_string(gone) + "-x",           // not a temporary name
+        "plate.PRJ.tmp-" + std::to_string(gone),
+        "plate.PRJ.tmp-99999999999999999999-1",
+    };
+    for (const std::string& name : kept) std::ofstream(dir + "/" + name) << "x";
+    std::ofstream(dir + "/" + stale) << "half a project";
+    fs::create_directory(dir + "/plate.PRJ.tmp-" + std::to_string(gone) + "-4");  // not a file
+
+    project p(nullptr);
+    FillProject(p, SampleRecords(3, 20, 1));
+    ASSERT_TRUE(p.SaveData(const_cast<char*>(file.c_str())));
+
+    EXPECT_FALSE(fs::exists(dir + "/" + stale));
+    for (const std::string& name : kept) EXPECT_TRUE(fs::exists(dir + "/" + name)) << name;
+    EXPECT_TRUE(fs::is_directory(dir + "/plate.PRJ.tmp-" + std::to_string(gone) + "-4"));
+    EXPECT_TRUE(fs::exists(file));
     std::error_code ec;
     fs::remove_all(dir, ec);
 }
