@@ -658,13 +658,8 @@ bool ReadObjTextInParts(ObjTextState& state, size_t parts, const ObjPartReader& 
     return ok;
 }
 
-size_t ParseObjTextInParts(const char* begin, const char* end, const std::vector<size_t>& splits, ObjText& out,
-                           ObjLineHook hook, ObjPartSharing sharing) {
-    out = ObjText{};
-    if (begin == nullptr || end < begin) begin = end = nullptr;
+std::vector<const char*> ObjPartStarts(const char* begin, const char* end, const std::vector<size_t>& splits) {
     const size_t size = size_t(end - begin);
-    // Part boundaries: the first line start at or after each split, ascending, the text's
-    // beginning first and its end last.
     std::vector<const char*> bounds{begin};
     for (size_t split : splits) {
         const char* at = begin + std::min(split, size);
@@ -676,6 +671,14 @@ size_t ParseObjTextInParts(const char* begin, const char* end, const std::vector
         if (at > bounds.back()) bounds.push_back(at);
     }
     bounds.push_back(end);
+    return bounds;
+}
+
+size_t ParseObjTextInParts(const char* begin, const char* end, const std::vector<size_t>& splits, ObjText& out,
+                           ObjLineHook hook, ObjPartSharing sharing) {
+    out = ObjText{};
+    if (begin == nullptr || end < begin) begin = end = nullptr;
+    const std::vector<const char*> bounds = ObjPartStarts(begin, end, splits);
     const size_t parts = bounds.size() - 1;
     ObjTextState state;
     BeginObjText(state, out, hook);

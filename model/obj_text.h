@@ -121,6 +121,10 @@ enum class ObjPartSharing : uint8_t { kMeetInTheMiddle, kOtherThreadTakesTheRest
 bool ReadObjTextInParts(ObjTextState& state, size_t parts, const ObjPartReader& read, uint64_t part_bytes,
                         size_t& merged, ObjPartSharing sharing = ObjPartSharing::kMeetInTheMiddle);
 
+// Where a text is cut into parts: its beginning, then the first line start at or after each
+// offset of `splits` (ascending; cuts that would not move forward are skipped), then its end.
+std::vector<const char*> ObjPartStarts(const char* begin, const char* end, const std::vector<size_t>& splits);
+
 // Reads the text cut at the first line start at or after each offset of `splits`
 // (ascending) as ReadObjTextInParts does, and gives what ParseObjText gives. Returns the
 // number of parts that were read on their own and appended.

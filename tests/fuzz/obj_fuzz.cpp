@@ -154,23 +154,6 @@ void ParseInBlocks(const char* begin, const char* end, size_t block, ObjText& ou
     FinishObjText(state);
 }
 
-// Line starts at or after each split (ascending), with the text's beginning first and its
-// end last: the same cuts ParseObjTextInParts makes.
-std::vector<const char*> PartBounds(const char* begin, const char* end, const std::vector<size_t>& splits) {
-    std::vector<const char*> bounds{begin};
-    for (size_t split : splits) {
-        const char* at = begin + std::min(split, size_t(end - begin));
-        if (at > begin && at[-1] != '\n') {
-            const char* nl = static_cast<const char*>(std::memchr(at, '\n', size_t(end - at)));
-            if (nl == nullptr) break;
-            at = nl + 1;
-        }
-        if (at > bounds.back()) bounds.push_back(at);
-    }
-    bounds.push_back(end);
-    return bounds;
-}
-
 // Reads every part after the first on its own and appends them in order on this thread,
 // falling back to reading a part in sequence where it cannot be appended: the merging the
 // two-thread reader does, without the cost of starting threads on every input.
@@ -213,7 +196,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
         for (size_t i = 1; i <= split_count && i < size; ++i) splits.push_back(size * data[size - i] / 256);
         std::sort(splits.begin(), splits.end());
         ObjText merged;
-        ParseDetachedOnThisThread(PartBounds(begin, begin + size, splits), merged);
+        ParseDetachedOnThisThread(ObjPartStarts(begin, begin + size, splits), merged);
         FUZZ_CHECK(SameText(merged, text));
         if (size > 1 && data[1] % 32 == 0) {
             for (ObjPartSharing sharing : {ObjPartSharing::kMeetInTheMiddle, ObjPartSharing::kOtherThreadTakesTheRest}) {
