@@ -75,7 +75,7 @@ bool RayMayReachBox(const float* o, const float* d, const cMath::vector4& lo, co
 // a child entered beyond the best hit so far cannot improve it and ends the search. The
 // result is the smallest accepted hit, as testing every triangle in turn gives.
 void SearchNode(const OuadTree& node, const cMath::vector4* positions, const float* o, const float* d,
-                float lower, float& best) {
+                float lower, float& best, bool prune) {
     triangle_tests += node.faces.size();
     for (const TriangleRun& run : node.faces.runs) {
         const tiangle_face* t = node.triangles + run.first;
@@ -92,15 +92,32 @@ void SearchNode(const OuadTree& node, const cMath::vector4* positions, const flo
     int count = 0;
     for (const auto& child : node.children) {
         double entry = 0.0;
-        if (!child || !RayMayReachBox(o, d, *child->bbox_min, *child->bbox_max, lower, entry)) continue;
+        if (!child || (prune && !RayMayReachBox(o, d, *child->bbox_min, *child->bbox_max, lower, entry))) continue;
         int i = count++;
         for (; i > 0 && entries[i - 1].t > entry; --i) entries[i] = entries[i - 1];
         entries[i] = Entry{entry, child.get()};
     }
     for (int i = 0; i < count; ++i) {
-        if (best != lower && entries[i].t > double(best)) break;
-        SearchNode(*entries[i].child, positions, o, d, lower, best);
+        if (prune && best != lower && entries[i].t > double(best)) break;
+        SearchNode(*entries[i].child, positions, o, d, lower, best, prune);
     }
+}
+
+// Largest magnitude of a coordinate of the box, the origin or the direction for which the
+// pruning holds: beyond it the products inside the ray test overflow and a test may report
+// an infinite or meaningless parameter that no box bounds. (Far beyond any real model.)
+constexpr float kPrunedSearchLimit = 1e12f;
+
+bool WithinPrunedSearchLimit(float v) { return std::fabs(v) <= kPrunedSearchLimit; }
+
+bool MayPrune(const OuadTree& root, const float* o, const float* d) {
+    const cMath::vector4& lo = *root.bbox_min;
+    const cMath::vector4& hi = *root.bbox_max;
+    const float values[12] = {lo.x, lo.y, lo.z, hi.x, hi.y, hi.z, o[0], o[1], o[2], d[0], d[1], d[2]};
+    for (float v : values) {
+        if (!WithinPrunedSearchLimit(v)) return false;
+    }
+    return true;
 }
 
 // The first quadrant (order 0, 1, 2, 3) of the node that IsTriangleInBBox accepts for the
@@ -297,7 +314,7 @@ float OuadTree::TestIntersection(const cMath::vector4* positions, const float* o
         TakeCandidate(intersect_triangle(o, d, &positions[t.pos0].x, &positions[t.pos1].x, &positions[t.pos2].x),
                       lower, best);
     }
-    SearchNode(*this, positions, o, d, lower, best);
+    SearchNode(*this, positions, o, d, lower, best, bbox_min == nullptr || MayPrune(*this, o, d));
     return best;
 }
 

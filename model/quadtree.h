@@ -96,7 +96,10 @@ public:
     void MergeData();
     unsigned CountTriangles() const;
     // Smallest accepted hit parameter t in the subtree: t > 0 (flag false) or t > -1 (flag
-    // true); 0 or -1 when nothing is hit. Equal to testing every triangle in turn.
+    // true); 0 or -1 when nothing is hit. Equal to testing every triangle in turn. Nodes the
+    // ray cannot reach are skipped only while every coordinate of the root's box, the origin
+    // and the direction lies within +-1e12 (beyond, the test's products overflow); past
+    // that every triangle is tested.
     float TestIntersection(const cMath::vector4* positions, const float* origin,
                            const float* direction, bool flag) const;
     // Releases the children and the triangle pointers.

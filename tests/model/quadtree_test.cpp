@@ -336,6 +336,25 @@ TEST(QuadTreeQuery, SliverHitsBornOfRoundingAreFoundAsBruteForceFindsThem) {
     EXPECT_GT(sliver_wins, 0) << "the rays meet rounding-born hits";
 }
 
+// Coordinates around 1e28 make the ray test's products overflow: a triangle far from the ray
+// then reports an infinite parameter. Past the pruning limit the tree tests every triangle,
+// so it still answers what testing every triangle answers.
+TEST(QuadTreeQuery, OverflowingCoordinatesAreSearchedWithoutPruning) {
+    Mesh m;
+    m.AddTriangle(P(-2, 0, -0.8f), P(-2, 0, -0.8f), P(-2, 0, -0.8f));
+    m.AddTriangle(P(8.9e28f, 2e23f, 2e23f), P(8.9e28f, 2e23f, 2e23f), P(8.9e28f, 2e23f, 2e23f));
+    for (int i = 0; i < 150; ++i) AddSmall(m, float(i), 0.5f, 0.1f);
+    m.AddTriangle(P(8.888889e17f, 0.02f, 4.8e14f), P(8888.88f, 8.88f, 8.888889e14f), P(8.888889e14f, 0.78f, 88888.88f));
+    m.Build(true);
+    ASSERT_GT(CountTreeNodes(m.tree), 1u);
+    const float o[3] = {4.444444e28f, 2e23f, 1e23f};
+    const float d[3] = {0, -1, 0};
+    for (bool flag : {false, true}) {
+        const float brute_t = m.BruteForce(o, d, flag);
+        EXPECT_EQ(m.tree.TestIntersection(m.positions.data(), o, d, flag), brute_t) << "flag " << flag;
+    }
+}
+
 TEST(QuadTreeShape, CountsNodesAndDepth) {
     Mesh m;
     AddFrame(m);
