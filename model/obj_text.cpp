@@ -139,17 +139,19 @@ inline bool ReadCorner(ObjReader& r, const char*& p, const char* le, Corner& c, 
     c.nrm = kNoNormal;
     if (p < le && *p == '/') {
         ++p;
+        // A texture-coordinate or normal index that can name nothing leaves the corner
+        // without one: the face keeps its geometry and gets the defaults.
         if (p < le && *p != '/' && !IsBlank(*p)) {
             const uint32_t nuv = r.Known(r.out.texcoords.size());
-            if (!ReadCornerIndex(r, p, le, written) || !ResolveIndex(written, nuv, c.uv)) return false;
-            forward |= c.uv >= nuv;
+            if (!ReadCornerIndex(r, p, le, written)) return false;
+            if (ResolveIndex(written, nuv, c.uv)) forward |= c.uv >= nuv;
         }
         if (p < le && *p == '/') {
             ++p;
             if (p < le && !IsBlank(*p)) {
                 const uint32_t nnrm = r.Known(r.out.normals.size());
-                if (!ReadCornerIndex(r, p, le, written) || !ResolveIndex(written, nnrm, c.nrm)) return false;
-                forward |= c.nrm >= nnrm;
+                if (!ReadCornerIndex(r, p, le, written)) return false;
+                if (ResolveIndex(written, nnrm, c.nrm)) forward |= c.nrm >= nnrm;
             }
         }
     }
@@ -274,6 +276,8 @@ inline bool StartsWithWord(const char* p, const char* le, const char* word, size
     return size_t(le - p) > n && std::memcmp(p, word, n) == 0 && (p[n] == ' ' || p[n] == '\t');
 }
 
+void ReadIndentedStatement(ObjReader& r, const char* p, const char* le);
+
 // Classifies one line (without its line end) by its first characters.
 inline void ReadStatement(ObjReader& r, const char* p, const char* le) {
     if (p >= le) return;
@@ -299,39 +303,64 @@ inline void ReadStatement(ObjReader& r, const char* p, const char* le) {
     case 'u':
         if (StartsWithWord(p, le, "usemtl", 6)) ReadUseMaterial(r, p + 7, le);
         break;
+    case ' ':
+    case '\t':
+        ReadIndentedStatement(r, p, le);
+        break;
     default:
         break;
     }
 }
 
-// ---- finishing --------------------------------------------------------------------------
-
-bool TriangleIndicesValid(const tiangle_face& t, uint32_t npos, uint32_t nuv, uint32_t nnrm) {
-    const uint32_t pos[3] = {t.pos0, t.pos1, t.pos2};
-    const uint32_t uv[3] = {t.uv0, t.uv1, t.uv2};
-    const uint32_t nrm[3] = {t.nrm0, t.nrm1, t.nrm2};
-    for (int i = 0; i < 3; ++i) {
-        if (pos[i] >= npos) return false;
-        if (uv[i] != kNoTexcoord && uv[i] >= nuv) return false;
-        if (nrm[i] != kNoNormal && nrm[i] >= nnrm) return false;
-    }
-    return true;
+void ReadIndentedStatement(ObjReader& r, const char* p, const char* le) {
+    while (p < le && (*p == ' ' || *p == '\t')) ++p;
+    ReadStatement(r, p, le);
 }
 
-// Marks the faces whose forward references the whole text does not satisfy.
-bool MarkUnresolvedFaces(ObjReader& r) {
-    const uint32_t npos = uint32_t(r.out.positions.size());
+// ---- finishing --------------------------------------------------------------------------
+
+bool PositionsValid(const tiangle_face& t, uint32_t npos) {
+    return t.pos0 < npos && t.pos1 < npos && t.pos2 < npos;
+}
+
+// Texture-coordinate and normal indices beyond the whole text become missing ones, which
+// the finishing pass fills; true when a normal went.
+bool ClearUnresolvedAttributes(ObjReader& r, tiangle_face& t) {
     const uint32_t nuv = uint32_t(r.out.texcoords.size());
     const uint32_t nnrm = uint32_t(r.out.normals.size());
+    uint32_t* uv[3] = {&t.uv0, &t.uv1, &t.uv2};
+    uint32_t* nrm[3] = {&t.nrm0, &t.nrm1, &t.nrm2};
+    bool normal_cleared = false;
+    for (int i = 0; i < 3; ++i) {
+        if (*uv[i] != kNoTexcoord && *uv[i] >= nuv) {
+            *uv[i] = kNoTexcoord;
+            r.missing_texcoord = true;
+        }
+        if (*nrm[i] != kNoNormal && *nrm[i] >= nnrm) {
+            *nrm[i] = kNoNormal;
+            normal_cleared = true;
+        }
+    }
+    return normal_cleared;
+}
+
+// Marks the faces whose forward position references the whole text does not satisfy, and
+// clears their unsatisfied texture-coordinate and normal references.
+bool MarkUnresolvedFaces(ObjReader& r) {
+    const uint32_t npos = uint32_t(r.out.positions.size());
     bool any = false;
     for (PendingFace& f : r.pending) {
         if (!f.forward) continue;
         for (uint32_t i = f.first; i < f.first + f.count; ++i) {
-            if (!TriangleIndicesValid(r.out.triangles[i], npos, nuv, nnrm)) {
+            if (!PositionsValid(r.out.triangles[i], npos)) {
                 f.dropped = true;
                 any = true;
                 break;
             }
+        }
+        if (f.dropped) continue;
+        for (uint32_t i = f.first; i < f.first + f.count; ++i) {
+            if (ClearUnresolvedAttributes(r, r.out.triangles[i])) f.needs_normal = true;
         }
     }
     return any;
@@ -422,6 +451,48 @@ void FinishFaces(ObjReader& r) {
     if (r.missing_texcoord) AddMissingTexcoord(r);
 }
 
+// ---- lines ------------------------------------------------------------------------------
+
+// Skips a byte order mark and decides how the text ends its lines: with lone carriage
+// returns when its first line ends with one (old Mac files), otherwise with line feeds
+// (a carriage return before one is dropped).
+void StartText(ObjTextState& state, const char*& p, const char* end) {
+    state.at_text_start = false;
+    if (end - p >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0) p += 3;
+    const char* nl = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
+    const char* limit = nl ? nl : end;
+    const char* cr = static_cast<const char*>(std::memchr(p, '\r', size_t(limit - p)));
+    state.cr_lines = cr != nullptr && cr + 1 < end && cr[1] != '\n';
+}
+
+// The first line feed or carriage return in [p, end), or null.
+const char* FindLineBreak(const char* p, const char* end) {
+    for (; p < end; ++p) {
+        if (*p == '\n' || *p == '\r') return p;
+    }
+    return nullptr;
+}
+
+// Room after a joined line, so that the number readers may load ahead as they do in a piece.
+constexpr size_t kJoinedPadding = 16;
+
+// A line that ends in a backslash, or the line that ends such a run: the text is gathered
+// (each backslash becomes a blank) and read as one statement once a line without the
+// backslash, or the end of the text, comes.
+void ReadContinuedLine(ObjTextState& state, const char* p, const char* le, bool text_end) {
+    std::string& joined = state.continued;
+    const bool goes_on = le > p && le[-1] == '\\';
+    joined.append(p, goes_on ? le - 1 : le);
+    if (goes_on) joined.push_back(' ');
+    if (goes_on && !text_end) return;
+    const size_t length = joined.size();
+    joined.append(kJoinedPadding, '\n');
+    ObjReader reader{*state.out, joined.data() + joined.size(), state.pending, state.missing_texcoord,
+                     state.detached, state.needs_sequence};
+    ReadStatement(reader, joined.data(), joined.data() + length);
+    joined.clear();
+}
+
 }  // namespace
 
 void BeginObjText(ObjTextState& state, ObjText& out, ObjLineHook hook) {
@@ -433,23 +504,31 @@ void BeginObjText(ObjTextState& state, ObjText& out, ObjLineHook hook) {
 void FeedObjText(ObjTextState& state, const char* begin, const char* end, bool last) {
     if (state.out == nullptr) return;
     if (begin == nullptr || end < begin) end = begin;
+    const char* p = begin;
+    if (state.at_text_start) StartText(state, p, end);
     ObjReader reader{*state.out, end, state.pending, state.missing_texcoord, state.detached,
                      state.needs_sequence};
-    const char* p = begin;
     while (!state.needs_sequence) {
-        const char* nl =
-            p < end ? static_cast<const char*>(std::memchr(p, '\n', size_t(end - p))) : nullptr;
+        const char* nl = state.cr_lines
+                             ? FindLineBreak(p, end)
+                             : p < end ? static_cast<const char*>(std::memchr(p, '\n', size_t(end - p))) : nullptr;
         if (!nl && !last) break;
         const char* le = nl ? nl : end;
+        const char* next = nl ? nl + 1 : end;
+        if (nl && *nl == '\r' && next < end && *next == '\n') ++next;
         if (le > p && le[-1] == '\r') --le;
-        ReadStatement(reader, p, le);
+        if ((le > p && le[-1] == '\\') || !state.continued.empty()) {
+            ReadContinuedLine(state, p, le, nl == nullptr);
+        } else {
+            ReadStatement(reader, p, le);
+        }
         ++state.out->line_count;
         if (--state.until_hook == 0) {
             state.until_hook = kObjLineHookInterval;
             if (state.hook.call) state.hook.call(state.hook.context, state.out->line_count);
         }
         if (!nl) break;
-        p = nl + 1;
+        p = next;
     }
 }
 
@@ -457,6 +536,8 @@ void FinishObjText(ObjTextState& state) {
     if (state.out == nullptr) return;
     ObjReader reader{*state.out, nullptr, state.pending, state.missing_texcoord, state.detached,
                      state.needs_sequence};
+    state.out->normals_in_file = state.out->normals.size();
+    state.out->texcoords_in_file = state.out->texcoords.size();
     FinishFaces(reader);
     state.pending.clear();
 }
@@ -471,6 +552,7 @@ void ParseObjText(const char* begin, const char* end, ObjText& out, ObjLineHook 
 void BeginDetachedObjText(ObjTextState& state, ObjText& out, ObjLineHook hook) {
     BeginObjText(state, out, hook);
     state.detached = true;
+    state.at_text_start = false;
 }
 
 void EndDetachedObjText(ObjTextState& part) {
@@ -500,6 +582,8 @@ void AppendArray(std::vector<T>& to, const std::vector<T>& from) {
 
 bool AppendDetachedObjText(ObjTextState& state, ObjTextState& part) {
     if (state.out == nullptr || part.out == nullptr || !part.detached || part.needs_sequence) return false;
+    // The part was read as starting at a line of its own, with line feeds ending lines.
+    if (state.cr_lines || !state.continued.empty()) return false;
     ObjText& to = *state.out;
     const ObjText& from = *part.out;
     // Every index the part uses must name an element of the whole text: then the sequential
@@ -527,6 +611,7 @@ bool AppendDetachedObjText(ObjTextState& state, ObjTextState& part) {
         state.pending.back().first += base;
     }
     state.missing_texcoord |= part.missing_texcoord;
+    state.continued = std::move(part.continued);
     to.line_count += from.line_count;
     return true;
 }

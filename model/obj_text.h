@@ -33,6 +33,10 @@ struct ObjText {
     std::vector<cMath::vector4> line_points;   // positions named by "l" statements
     std::vector<ObjDirective> directives;
     uint32_t line_count = 0;                    // lines read
+    // Normals and texture coordinates the file itself holds; those beyond them in the
+    // arrays were made by the reader (flat normals, the default texture coordinate).
+    size_t normals_in_file = 0;
+    size_t texcoords_in_file = 0;
 };
 
 // Called while reading, every kObjLineHookInterval lines, with the number of lines read.
@@ -43,11 +47,15 @@ struct ObjLineHook {
 constexpr uint32_t kObjLineHookInterval = 4096;
 
 // Reads the OBJ text in [begin, end) into `out` (which should be empty).
+// Lines end at a line feed, a carriage return and line feed, or (when the text's first line
+// ends so) a lone carriage return; a line ending in a backslash goes on with the next one;
+// statements may be indented by blanks; a UTF-8 byte order mark at the start is skipped.
 // Faces: corners v, v/vt, v//vn or v/vt/vn, negative indices counting back from the newest
 // element read so far; a polygon becomes the fan (0,1,2), (0,2,3), ...; a face with an index
 // of 0 or beyond what the whole text defines is dropped whole. A corner without texture
 // coordinate uses one (0, 0) appended to `texcoords`; a face without normals gets its flat
-// normal appended to `normals`.
+// normal appended to `normals`. A texture-coordinate or normal index that names nothing is
+// taken as missing: the face keeps its geometry.
 void ParseObjText(const char* begin, const char* end, ObjText& out, ObjLineHook hook = {});
 
 // The same reading done piece by piece, for a file read in blocks.
@@ -74,6 +82,13 @@ struct ObjTextState {
     bool needs_sequence = false;
     // Highest position, texture-coordinate and normal index its triangles use; -1 for none.
     int64_t highest_index[3] = {-1, -1, -1};
+    // The start of the text is still to come (a byte order mark may stand there).
+    bool at_text_start = true;
+    // The text ends its lines with lone carriage returns (decided at its first line end).
+    bool cr_lines = false;
+    // A line ending in a backslash that the piece ended after: its text so far, without the
+    // backslash, continued by the next piece's first line.
+    std::string continued;
 };
 
 void BeginObjText(ObjTextState& state, ObjText& out, ObjLineHook hook = {});

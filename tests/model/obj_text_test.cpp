@@ -98,7 +98,7 @@ TEST(ObjTextVertices, LineEndingEarlyLeavesMissingValuesZero) {
 }
 
 TEST(ObjTextVertices, IgnoresExtraValuesAndUnknownStatements) {
-    ObjText o = Parse("v 50 100 150 0.5 0.5 0.5\nvp 1 2 3\no body\ng part\ns 1\n# v 1 2 3\n v 1 2 3\n");
+    ObjText o = Parse("v 50 100 150 0.5 0.5 0.5\nvp 1 2 3\no body\ng part\ns 1\n# v 1 2 3\n v1 2 3\n");
     ASSERT_EQ(o.positions.size(), 1u);
     ExpectVec(o.positions[0], 1.0f, 3.0f, 2.0f);
     EXPECT_TRUE(o.normals.empty());
@@ -209,11 +209,14 @@ TEST(ObjTextFaces, DegenerateFaceWithoutNormalsGetsZeroNormal) {
 
 TEST(ObjTextFaces, DropsFacesWithInvalidIndicesWhole) {
     ObjText o = ParseFixture("index-out-of-range.obj");
-    // Kept: the first face and the last one; dropped: index 9, index 0, normal 7, texcoord 2,
-    // the quad naming position 4, -9 and the two-corner face.
-    ASSERT_EQ(o.triangles.size(), 2u);
+    // Kept: the first face, the faces naming normal 7 and texcoord 2 (their positions are
+    // valid) and the last one; dropped: position 9, position 0, the quad naming position 4,
+    // -9 and the two-corner face.
+    ASSERT_EQ(o.triangles.size(), 4u);
     ExpectCorners(o.triangles[0], 0, 1, 2);
-    ExpectCorners(o.triangles[1], 0, 2, 1);
+    ExpectCorners(o.triangles[1], 0, 1, 2);
+    ExpectCorners(o.triangles[2], 0, 1, 2);
+    ExpectCorners(o.triangles[3], 0, 2, 1);
     ExpectAllIndicesValid(o);
 }
 
@@ -309,6 +312,71 @@ TEST(ObjTextLines, EmptyAndNullRangesGiveEmptyModel) {
     ObjText none;
     ParseObjText(nullptr, nullptr, none);
     EXPECT_TRUE(none.triangles.empty());
+}
+
+// ---- dialects of real files -----------------------------------------------------------
+
+TEST(ObjTextDialects, ByteOrderMarkDoesNotHideTheFirstVertex) {
+    ObjText o = ParseFixture("bom-first-vertex.obj");
+    ASSERT_EQ(o.positions.size(), 3u);
+    ExpectVec(o.positions[0], 0.0f, 0.0f, 0.0f);
+    ExpectVec(o.positions[2], 0.0f, 1.0f, 0.0f);
+    ASSERT_EQ(o.triangles.size(), 1u);
+    ExpectCorners(o.triangles[0], 0, 1, 2);
+    // Only at the start of the text: elsewhere the bytes are an unknown statement.
+    ObjText later = Parse("v 0 0 0\n\xEF\xBB\xBFv 1 1 1\n");
+    EXPECT_EQ(later.positions.size(), 1u);
+}
+
+TEST(ObjTextDialects, ReadsStatementsIndentedWithSpacesAndTabs) {
+    ObjText o = ParseFixture("indented-statements.obj");
+    EXPECT_EQ(o.positions.size(), 3u);
+    EXPECT_EQ(o.texcoords.size(), 1u);
+    EXPECT_EQ(o.normals.size(), 1u);
+    ASSERT_EQ(o.triangles.size(), 1u);
+    EXPECT_EQ(o.triangles[0].nrm2, 0u);
+    ASSERT_EQ(o.directives.size(), 1u);
+    EXPECT_EQ(o.directives[0].text, "red");
+}
+
+TEST(ObjTextDialects, LineEndingInBackslashGoesOnWithTheNextLine) {
+    ObjText o = ParseFixture("continued-lines.obj");
+    // The comment's continuation ("v 9 9 9") stays a comment; the last line has no line end.
+    ASSERT_EQ(o.positions.size(), 4u);
+    ExpectVec(o.positions[0], 0.0f, 1.0f, 0.0f);
+    ExpectVec(o.positions[2], 0.0f, 0.0f, 1.0f);
+    ExpectVec(o.positions[3], 0.02f, 0.02f, 0.02f);
+    ASSERT_EQ(o.triangles.size(), 1u);
+    ExpectCorners(o.triangles[0], 0, 1, 2);
+    EXPECT_EQ(o.line_count, 11u);
+}
+
+TEST(ObjTextDialects, LoneCarriageReturnsEndLines) {
+    ObjText o = ParseFixture("cr-only-lines.obj");
+    ASSERT_EQ(o.positions.size(), 3u);
+    ASSERT_EQ(o.triangles.size(), 2u);
+    ExpectCorners(o.triangles[1], 2, 1, 0);
+    ExpectVec(o.texcoords[0], 0.25f, 0.25f, 0.0f);
+    ASSERT_EQ(o.directives.size(), 1u);
+    EXPECT_EQ(o.directives[0].text, "red");
+    EXPECT_EQ(o.directives[0].triangle, 0u);
+}
+
+TEST(ObjTextDialects, InvalidTexcoordOrNormalIndicesKeepTheFace) {
+    ObjText o = ParseFixture("invalid-attribute-indices.obj");
+    ASSERT_EQ(o.triangles.size(), 4u);
+    ExpectAllIndicesValid(o);
+    EXPECT_EQ(o.normals_in_file, 0u);
+    EXPECT_EQ(o.texcoords_in_file, 1u);
+    // Every face gets the flat normal that the plain "f 1 2 3" gets, and corners whose
+    // texture coordinate names nothing get the appended (0, 0).
+    const cMath::vector4 flat = o.normals[o.triangles[3].nrm0];
+    for (const tiangle_face& t : o.triangles) {
+        for (uint32_t n : {t.nrm0, t.nrm1, t.nrm2}) ExpectVec(o.normals[n], flat.x, flat.y, flat.z);
+    }
+    ExpectVec(o.texcoords[o.triangles[1].uv0], 0.0f, 0.0f, 0.0f);
+    ExpectVec(o.texcoords[o.triangles[1].uv2], 0.5f, 0.5f, 0.0f);
+    ExpectVec(o.texcoords[o.triangles[2].uv1], 0.0f, 0.0f, 0.0f);
 }
 
 // Random statements built from OBJ fragments: whatever they hold, every stored index is valid.
