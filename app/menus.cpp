@@ -182,6 +182,8 @@ void InitMenus(MenuState& menu) { menu = MenuState(); }
 
 bool DrawOverlay(MenuState& menu) {
     bool uiHit = false;
+    // Escape closes an open menu (a press is taken whether a menu is open or not).
+    if (mgrInput->TakeKeyPress(morva::kVkEscape)) menu.menuOpen = false;
     const bool click = mgrInput->GetMouseLeft();
     float m[2];
     const float* pos = mgrInput->GetMouseGLprereder(resX, resY);

@@ -11,7 +11,12 @@ Cinput::Cinput(morva::Window* window)
       clickRight(false),
       releasedLeft(false),
       releasedMiddle(false),
-      releasedRight(false) {}
+      releasedRight(false) {
+    // A press made before the editor could see it (held at start-up) gives no click.
+    for (int button : {morva::kVkLeftButton, morva::kVkMiddleButton, morva::kVkRightButton}) {
+        morva::DiscardKeyTransitions(wnd, button);
+    }
+}
 
 Cinput::~Cinput() = default;
 
@@ -20,12 +25,21 @@ bool Cinput::GetKey(int key) { return morva::IsKeyDown(wnd, key); }
 namespace {
 
 // One button's step of Update: a release arms the click, the next press fires it once.
-void UpdateButton(bool down, bool& released, bool& click) {
-    if (!down) released = true;
-    if (released && down) {
-        click = true;
-        released = false;
+// The recorded transitions are replayed in order up to the first press that fires, so two
+// clicks made between the same two frames give a click in each of the next two updates.
+// When none is left, the button's state now arms the click as a sampled release would.
+void UpdateButton(morva::Window* wnd, int button, bool& released, bool& click) {
+    bool down = false;
+    while (morva::TakeKeyTransition(wnd, button, &down, nullptr)) {
+        if (!down) {
+            released = true;
+        } else if (released) {
+            click = true;
+            released = false;
+            return;
+        }
     }
+    if (!morva::IsKeyHeld(wnd, button)) released = true;
 }
 
 }  // namespace
@@ -34,10 +48,23 @@ void Cinput::Update() {
     clickLeft = false;
     clickMiddle = false;
     clickRight = false;
-    UpdateButton(GetKey(morva::kVkLeftButton), releasedLeft, clickLeft);
-    UpdateButton(GetKey(morva::kVkMiddleButton), releasedMiddle, clickMiddle);
-    UpdateButton(GetKey(morva::kVkRightButton), releasedRight, clickRight);
+    UpdateButton(wnd, morva::kVkLeftButton, releasedLeft, clickLeft);
+    UpdateButton(wnd, morva::kVkMiddleButton, releasedMiddle, clickMiddle);
+    UpdateButton(wnd, morva::kVkRightButton, releasedRight, clickRight);
 }
+
+bool Cinput::TakeKeyPress(int key, int* modifiers) {
+    bool down = false;
+    int held = 0;
+    while (morva::TakeKeyTransition(wnd, key, &down, &held)) {
+        if (!down) continue;
+        if (modifiers) *modifiers = held;
+        return true;
+    }
+    return false;
+}
+
+bool Cinput::TakeTypedChar(uint32_t* codePoint) { return morva::TakeTypedChar(wnd, codePoint); }
 
 bool Cinput::GetMouseLeft() { return clickLeft; }
 bool Cinput::GetMouseMidle() { return clickMiddle; }

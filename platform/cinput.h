@@ -1,6 +1,7 @@
 // Cinput: the one place the editor reads the keyboard, the mouse buttons, the cursor and the
 // geometry of its window. Keys and buttons are sampled through the platform layer; Update
-// turns the three mouse buttons into one-frame click flags. The cursor is converted into
+// turns the presses and releases the layer recorded for the three mouse buttons into
+// one-frame click flags, one click per press, in order, however short the press. The cursor is converted into
 // normalised client coordinates (picking) and interface pixels (menus, panels, log).
 // It never draws and never handles window messages.
 #pragma once
@@ -30,7 +31,14 @@ public:
     // 4 middle, 0x41 A ...); a press shorter than a frame is reported once.
     bool GetKey(int key);
     // Derives the three one-frame click flags; called once per frame before they are read.
+    // Each recorded press gives one click; presses beyond the first wait for later updates.
     void Update();
+    // True once for each press of that key not taken yet (in order, one per call), with the
+    // modifier bits (morva::kModShift, kModCtrl, kModAlt) held at the press in `modifiers`.
+    // Releases are passed over. Call it once per frame for each key a frame reacts to.
+    bool TakeKeyPress(int key, int* modifiers = nullptr);
+    // The oldest typed character not taken yet (a Unicode code point); false when none.
+    bool TakeTypedChar(uint32_t* codePoint);
     bool GetMouseLeft();
     bool GetMouseMidle();
     bool GetMouseRight();

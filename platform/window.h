@@ -31,7 +31,7 @@ struct WindowRect {
 };
 
 // Messages the shell dispatches one at a time (key and button changes are not
-// messages: they only update the state that IsKeyDown reads).
+// messages: they update the key table and the record of transitions that Cinput reads).
 enum class WindowEventKind {
     Close,  // the user (or a script) asked to close the window
     Wheel,  // the mouse wheel turned; wheelDelta holds the amount
@@ -59,15 +59,45 @@ constexpr int kDrawingHeight = 768;
 constexpr int kHeadlessClientLeft = 100;
 constexpr int kHeadlessClientTop = 60;
 
-// Virtual-key codes the editor uses (the layer maps its own key codes to these).
+// Virtual-key codes the editor uses (the layer maps its own key codes to these; letters
+// and digits are their upper-case ASCII codes, F1..F12 0x70..0x7B, keypad digits 0x60..0x69).
 constexpr int kVkLeftButton = 0x01;
 constexpr int kVkRightButton = 0x02;
 constexpr int kVkMiddleButton = 0x04;
+constexpr int kVkBackspace = 0x08;
+constexpr int kVkTab = 0x09;
+constexpr int kVkEnter = 0x0D;
+constexpr int kVkShift = 0x10;
+constexpr int kVkControl = 0x11;
+constexpr int kVkAlt = 0x12;
+constexpr int kVkEscape = 0x1B;
+constexpr int kVkSpace = 0x20;
+constexpr int kVkPageUp = 0x21;
+constexpr int kVkPageDown = 0x22;
+constexpr int kVkEnd = 0x23;
+constexpr int kVkHome = 0x24;
+constexpr int kVkLeft = 0x25;
+constexpr int kVkUp = 0x26;
+constexpr int kVkRight = 0x27;
+constexpr int kVkDown = 0x28;
+constexpr int kVkInsert = 0x2D;
 constexpr int kVkDelete = 0x2E;
+constexpr int kVkNumpadAdd = 0x6B;
+constexpr int kVkNumpadSubtract = 0x6D;
+constexpr int kVkNumpadDecimal = 0x6E;
+constexpr int kVkPlus = 0xBB;   // the "=" / "+" key of the main block
+constexpr int kVkComma = 0xBC;
+constexpr int kVkMinus = 0xBD;
+constexpr int kVkPeriod = 0xBE;
 constexpr int kVkA = 0x41;
 constexpr int kVkD = 0x44;
 constexpr int kVkS = 0x53;
 constexpr int kVkW = 0x57;
+
+// Modifier bits of a key transition: the modifier keys held when it happened.
+constexpr int kModShift = 1;
+constexpr int kModCtrl = 2;
+constexpr int kModAlt = 4;
 
 // Opens the one window titled `title` with a 1016 x 736 client area, not resizable, and a
 // double-buffered GL 2.0 compatibility context (24 depth, 8 stencil bits) made current, with
@@ -88,6 +118,25 @@ void SwapWindowBuffers(Window* window);
 // True when the key or mouse button with that virtual-key code is down now, or was pressed
 // since the last query of that code (a press shorter than a frame is reported once).
 bool IsKeyDown(Window* window, int virtualKey);
+
+// Takes the oldest press or release of that key or button not taken yet: each one the user
+// made is recorded when it happens, so presses shorter than a frame keep their order and
+// number. `down` (when given) says press or release, `modifiers` (when given) the modifier
+// bits held at that moment. False when none is waiting.
+bool TakeKeyTransition(Window* window, int virtualKey, bool* down, int* modifiers);
+
+// Drops the recorded presses and releases of that code not taken yet.
+void DiscardKeyTransitions(Window* window, int virtualKey);
+
+// True while the key or button is down; unlike IsKeyDown it clears no "pressed since" mark.
+bool IsKeyHeld(Window* window, int virtualKey);
+
+// Takes the oldest character typed and not taken yet (a Unicode code point). False when none.
+bool TakeTypedChar(Window* window, uint32_t* codePoint);
+
+// Waits until a message or input arrives or `timeoutSeconds` pass, whichever is first (the
+// idle editor sleeps here instead of drawing). Returns at once on the headless layer.
+void WaitForWindowInput(Window* window, double timeoutSeconds);
 
 // The cursor position in screen pixels (may lie outside the client area).
 WindowPoint GetCursorScreenPos(Window* window);
@@ -114,6 +163,9 @@ void SetHeadlessCursorInClient(Window* window, int clientX, int clientY);
 // Presses or releases a key or mouse button by virtual-key code (1 left, 2 right, 4 middle).
 // A press and release before the next query still reports the press once.
 void SetHeadlessKey(Window* window, int virtualKey, bool down);
+
+// Types one character (a Unicode code point), as a keyboard layout would deliver it.
+void PostHeadlessChar(Window* window, uint32_t codePoint);
 
 // Queues a wheel message (delta in units of 120 per notch) or a close request.
 void PostHeadlessWheel(Window* window, int delta);

@@ -1,5 +1,6 @@
 // GLFW window layer: one fixed-size window with a GL 2.0 compatibility context. Key and
-// button events feed the virtual-key table; close requests and wheel turns become messages.
+// button events feed the virtual-key table and the record of transitions, typed characters
+// their own record; close requests and wheel turns become messages.
 #include "platform/window.h"
 #include "platform/window_input.h"
 #include "platform/offscreen_gl.h"
@@ -70,6 +71,14 @@ int VirtualKeyFromGlfwKey(int key) {
         case GLFW_KEY_INSERT: return 0x2D;
         case GLFW_KEY_DELETE: return 0x2E;
         case GLFW_KEY_KP_DECIMAL: return 0x6E;
+        case GLFW_KEY_KP_MULTIPLY: return 0x6A;
+        case GLFW_KEY_KP_ADD: return 0x6B;
+        case GLFW_KEY_KP_SUBTRACT: return 0x6D;
+        case GLFW_KEY_KP_DIVIDE: return 0x6F;
+        case GLFW_KEY_EQUAL: return 0xBB;
+        case GLFW_KEY_COMMA: return 0xBC;
+        case GLFW_KEY_MINUS: return 0xBD;
+        case GLFW_KEY_PERIOD: return 0xBE;
         default: return 0;
     }
 }
@@ -93,6 +102,10 @@ void OnMouseButton(GLFWwindow* handle, int button, int action, int) {
     const int code = VirtualKeyFromGlfwButton(button);
     if (code == 0) return;
     RecordKey(FromHandle(handle)->input, code, action == GLFW_PRESS);
+}
+
+void OnChar(GLFWwindow* handle, unsigned int codePoint) {
+    RecordTypedChar(FromHandle(handle)->input, codePoint);
 }
 
 // One wheel notch is one unit of GLFW's offset and 120 in the Windows unit.
@@ -138,6 +151,7 @@ void InstallCallbacks(Window* window) {
     glfwSetWindowUserPointer(window->handle, window);
     glfwSetKeyCallback(window->handle, OnKey);
     glfwSetMouseButtonCallback(window->handle, OnMouseButton);
+    glfwSetCharCallback(window->handle, OnChar);
     glfwSetScrollCallback(window->handle, OnScroll);
     glfwSetWindowCloseCallback(window->handle, OnClose);
 }
@@ -183,10 +197,21 @@ void DestroyMainWindow(Window* window) {
     windowOpen = false;
 }
 
+WindowInputState* InputStateOf(Window* window) { return window ? &window->input : nullptr; }
+
 bool PollWindowEvent(Window* window, WindowEvent* event) {
     if (!window) return false;
     if (window->input.events.empty()) glfwPollEvents();
     return TakeEvent(window->input, event);
+}
+
+void WaitForWindowInput(Window* window, double timeoutSeconds) {
+    if (!window || !window->input.events.empty()) return;
+    if (timeoutSeconds > 0.0) {
+        glfwWaitEventsTimeout(timeoutSeconds);
+    } else {
+        glfwPollEvents();
+    }
 }
 
 void SwapWindowBuffers(Window* window) {

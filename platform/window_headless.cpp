@@ -62,9 +62,13 @@ void DestroyMainWindow(Window* window) {
     windowOpen = false;
 }
 
+WindowInputState* InputStateOf(Window* window) { return window ? &window->input : nullptr; }
+
 bool PollWindowEvent(Window* window, WindowEvent* event) {
     return window && TakeEvent(window->input, event);
 }
+
+void WaitForWindowInput(Window*, double) {}
 
 void SwapWindowBuffers(Window* window) {
     if (window) FinishOffscreenGL(window->gl);
@@ -105,6 +109,10 @@ void SetHeadlessCursorInClient(Window* window, int clientX, int clientY) {
 
 void SetHeadlessKey(Window* window, int virtualKey, bool down) {
     if (window) RecordKey(window->input, virtualKey, down);
+}
+
+void PostHeadlessChar(Window* window, uint32_t codePoint) {
+    if (window) RecordTypedChar(window->input, codePoint);
 }
 
 void PostHeadlessWheel(Window* window, int delta) {

@@ -11,8 +11,12 @@ bool IsValidCode(int virtualKey) {
 
 void RecordKey(WindowInputState& state, int virtualKey, bool down) {
     if (!IsValidCode(virtualKey)) return;
+    const bool changed = state.down[virtualKey] != down;
     state.down[virtualKey] = down;
     if (down) state.pressedSinceQuery[virtualKey] = true;
+    if (!changed) return;
+    state.transitions.push_back({virtualKey, down, HeldModifiers(state)});
+    while (state.transitions.size() > WindowInputState::kMaxTransitions) state.transitions.pop_front();
 }
 
 bool QueryKey(WindowInputState& state, int virtualKey) {
@@ -20,6 +24,68 @@ bool QueryKey(WindowInputState& state, int virtualKey) {
     const bool result = state.down[virtualKey] || state.pressedSinceQuery[virtualKey];
     state.pressedSinceQuery[virtualKey] = false;
     return result;
+}
+
+bool KeyHeld(const WindowInputState& state, int virtualKey) {
+    return IsValidCode(virtualKey) && state.down[virtualKey];
+}
+
+bool TakeTransition(WindowInputState& state, int virtualKey, KeyTransition* transition) {
+    for (auto it = state.transitions.begin(); it != state.transitions.end(); ++it) {
+        if (it->virtualKey != virtualKey) continue;
+        if (transition) *transition = *it;
+        state.transitions.erase(it);
+        return true;
+    }
+    return false;
+}
+
+void DiscardTransitions(WindowInputState& state, int virtualKey) {
+    while (TakeTransition(state, virtualKey, nullptr)) {
+    }
+}
+
+int HeldModifiers(const WindowInputState& state) {
+    int modifiers = 0;
+    if (state.down[kVkShift]) modifiers |= kModShift;
+    if (state.down[kVkControl]) modifiers |= kModCtrl;
+    if (state.down[kVkAlt]) modifiers |= kModAlt;
+    return modifiers;
+}
+
+void RecordTypedChar(WindowInputState& state, uint32_t codePoint) {
+    state.typed.push_back(codePoint);
+    while (state.typed.size() > WindowInputState::kMaxTypedChars) state.typed.pop_front();
+}
+
+bool TakeTypedChar(WindowInputState& state, uint32_t* codePoint) {
+    if (state.typed.empty()) return false;
+    if (codePoint) *codePoint = state.typed.front();
+    state.typed.pop_front();
+    return true;
+}
+
+bool TakeKeyTransition(Window* window, int virtualKey, bool* down, int* modifiers) {
+    WindowInputState* state = InputStateOf(window);
+    KeyTransition transition;
+    if (!state || !TakeTransition(*state, virtualKey, &transition)) return false;
+    if (down) *down = transition.down;
+    if (modifiers) *modifiers = transition.modifiers;
+    return true;
+}
+
+void DiscardKeyTransitions(Window* window, int virtualKey) {
+    if (WindowInputState* state = InputStateOf(window)) DiscardTransitions(*state, virtualKey);
+}
+
+bool IsKeyHeld(Window* window, int virtualKey) {
+    const WindowInputState* state = InputStateOf(window);
+    return state && KeyHeld(*state, virtualKey);
+}
+
+bool TakeTypedChar(Window* window, uint32_t* codePoint) {
+    WindowInputState* state = InputStateOf(window);
+    return state && TakeTypedChar(*state, codePoint);
 }
 
 void QueueEvent(WindowInputState& state, const WindowEvent& event) {

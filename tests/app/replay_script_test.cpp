@@ -1,6 +1,7 @@
 // The scripted runner's language: words and quotes, variables, verbs and argument counts,
 // key names, and the PNG writer.
 #include "app/replay.h"
+#include "app/key_names.h"
 
 #include <gtest/gtest.h>
 
@@ -58,6 +59,57 @@ TEST(ReplayScript, NamesKeysAndButtonsByTheirVirtualKeyCodes) {
     EXPECT_EQ(ReplayKeyCode("46"), 46);
     EXPECT_EQ(ReplayKeyCode("shift"), -1);
     EXPECT_EQ(ReplayKeyCode("999"), -1);
+}
+
+TEST(ReplayScript, KeyChordsJoinModifiersAndOneKeyWithPlus) {
+    struct Row {
+        const char* text;
+        bool ok;
+        int modifiers;
+        int key;
+    };
+    const Row rows[] = {
+        {"Escape", true, 0, 0x1B},
+        {"esc", true, 0, 0x1B},
+        {"Ctrl+Z", true, morva::kModCtrl, 'Z'},
+        {"Ctrl+Shift+z", true, morva::kModCtrl | morva::kModShift, 'Z'},
+        {"Shift+ArrowLeft", true, morva::kModShift, 0x25},
+        {"Alt+ArrowDown", true, morva::kModAlt, 0x28},
+        {"ArrowUp", true, 0, 0x26},
+        {"ArrowRight", true, 0, 0x27},
+        {"Enter", true, 0, 0x0D},
+        {"Home", true, 0, 0x24},
+        {"End", true, 0, 0x23},
+        {"PageUp", true, 0, 0x21},
+        {"PageDown", true, 0, 0x22},
+        {"Ctrl+S", true, morva::kModCtrl, 'S'},
+        {"Ctrl+0", true, morva::kModCtrl, '0'},
+        {"7", true, 0, '7'},
+        {"F12", true, 0, 0x7B},
+        {"Num5", true, 0, 0x65},
+        {"Backspace", true, 0, 0x08},
+        {"Tab", true, 0, 0x09},
+        {"Space", true, 0, 0x20},
+        {"Minus", true, 0, 0xBD},
+        {"Ctrl", true, 0, 0x11},
+        {"Ctrl+Shift", true, morva::kModCtrl, 0x10},
+        {"Ctrl+", false, 0, -1},
+        {"+Z", false, 0, -1},
+        {"Z+Ctrl", false, 0, -1},
+        {"Hyper+Z", false, 0, -1},
+        {"F13", false, 0, -1},
+        {"Num10", false, 0, -1},
+        {"", false, 0, -1},
+    };
+    for (const Row& row : rows) {
+        KeyChord chord;
+        EXPECT_EQ(ParseKeyChord(row.text, &chord), row.ok) << row.text;
+        if (!row.ok) continue;
+        EXPECT_EQ(chord.modifiers, row.modifiers) << row.text;
+        EXPECT_EQ(chord.key, row.key) << row.text;
+    }
+    EXPECT_EQ(ModifierKeyCodes(morva::kModAlt | morva::kModShift | morva::kModCtrl),
+              (std::vector<int>{0x11, 0x10, 0x12}));
 }
 
 TEST(ReplayShot, WritesAnOpaquePngAndRefusesBadImages) {

@@ -73,6 +73,90 @@ TEST_F(CinputTest, ClickShorterThanAFrameCountsOnce) {
     EXPECT_FALSE(input.GetMouseLeft());
 }
 
+// Clicks made faster than the frames are drawn: every press is one click, in order, one per
+// update, whatever happened between two updates.
+TEST_F(CinputTest, QuickClicksEachGiveOneClickOnAFrameOfTheirOwn) {
+    struct Case {
+        const char* what;
+        std::vector<int> pressesBeforeUpdate;  // quick press+release pairs made before each update
+        std::vector<bool> clicks;
+    };
+    const Case cases[] = {
+        {"three clicks between two frames", {3, 0, 0, 0}, {true, true, true, false}},
+        {"one click per frame", {1, 1, 1, 0}, {true, true, true, false}},
+        {"two clicks, one frame between them", {1, 0, 1, 0}, {true, false, true, false}},
+        {"clicks keep coming while earlier ones wait", {2, 1, 0, 0, 0}, {true, true, true, false, false}},
+    };
+    for (const Case& c : cases) {
+        for (int button : {kVkLeftButton, kVkMiddleButton, kVkRightButton}) {
+            Cinput input(window);
+            input.Update();
+            std::vector<bool> clicks;
+            for (int pairs : c.pressesBeforeUpdate) {
+                for (int i = 0; i < pairs; ++i) {
+                    morva::SetHeadlessKey(window, button, true);
+                    morva::SetHeadlessKey(window, button, false);
+                }
+                input.Update();
+                clicks.push_back(ClickOf(input, button));
+            }
+            EXPECT_EQ(clicks, c.clicks) << c.what << ", button " << button;
+        }
+    }
+}
+
+TEST_F(CinputTest, PressHeldOverSeveralFramesIsOneClickAndAutoRepeatIsNoPress) {
+    Cinput input(window);
+    input.Update();
+    std::vector<bool> clicks;
+    morva::SetHeadlessKey(window, kVkLeftButton, true);
+    for (int frame = 0; frame < 4; ++frame) {
+        morva::SetHeadlessKey(window, kVkLeftButton, true);  // repeated "down" while held
+        input.Update();
+        clicks.push_back(input.GetMouseLeft());
+    }
+    morva::SetHeadlessKey(window, kVkLeftButton, false);
+    input.Update();
+    clicks.push_back(input.GetMouseLeft());
+    EXPECT_EQ(clicks, (std::vector<bool>{true, false, false, false, false}));
+}
+
+TEST_F(CinputTest, KeyPressesAreTakenOnceEachInOrderWithTheirModifiers) {
+    Cinput input(window);
+    EXPECT_FALSE(input.TakeKeyPress(morva::kVkEscape));
+    // Ctrl+Z, then Z alone, all between two frames; then Escape pressed and held.
+    morva::SetHeadlessKey(window, morva::kVkControl, true);
+    morva::SetHeadlessKey(window, 'Z', true);
+    morva::SetHeadlessKey(window, 'Z', false);
+    morva::SetHeadlessKey(window, morva::kVkControl, false);
+    morva::SetHeadlessKey(window, 'Z', true);
+    morva::SetHeadlessKey(window, 'Z', false);
+    morva::SetHeadlessKey(window, morva::kVkEscape, true);
+    int modifiers = -1;
+    ASSERT_TRUE(input.TakeKeyPress('Z', &modifiers));
+    EXPECT_EQ(modifiers, morva::kModCtrl);
+    ASSERT_TRUE(input.TakeKeyPress('Z', &modifiers));
+    EXPECT_EQ(modifiers, 0);
+    EXPECT_FALSE(input.TakeKeyPress('Z'));
+    EXPECT_TRUE(input.TakeKeyPress(morva::kVkEscape));
+    EXPECT_FALSE(input.TakeKeyPress(morva::kVkEscape)) << "a held key is one press";
+    EXPECT_TRUE(input.GetKey(morva::kVkEscape)) << "the live state is still read as before";
+    morva::SetHeadlessKey(window, morva::kVkShift, true);
+    morva::SetHeadlessKey(window, morva::kVkAlt, true);
+    morva::SetHeadlessKey(window, morva::kVkLeft, true);
+    ASSERT_TRUE(input.TakeKeyPress(morva::kVkLeft, &modifiers));
+    EXPECT_EQ(modifiers, morva::kModShift | morva::kModAlt);
+}
+
+TEST_F(CinputTest, TypedCharactersAreTakenInOrder) {
+    Cinput input(window);
+    for (uint32_t ch : {uint32_t('1'), uint32_t('.'), uint32_t(0x00F3)}) morva::PostHeadlessChar(window, ch);
+    std::vector<uint32_t> typed;
+    uint32_t ch = 0;
+    while (input.TakeTypedChar(&ch)) typed.push_back(ch);
+    EXPECT_EQ(typed, (std::vector<uint32_t>{'1', '.', 0x00F3}));
+}
+
 TEST_F(CinputTest, SelectReportsTheHeldButtonEveryFrameAndTheClickOnlyOnce) {
     Cinput input(window);
     input.Update();

@@ -8,6 +8,7 @@
 #include <GL/gl.h>
 
 #include <cstdint>
+#include <vector>
 
 namespace {
 
@@ -96,6 +97,36 @@ TEST_F(HeadlessWindowLayerTest, KeyPressIsHeldUntilReleasedAndATapIsSeenOnce) {
     EXPECT_FALSE(morva::IsKeyDown(window, morva::kVkMiddleButton));
     morva::SetHeadlessKey(window, 999, true);  // unknown codes are ignored
     EXPECT_FALSE(morva::IsKeyDown(window, 999));
+}
+
+TEST_F(HeadlessWindowLayerTest, PressesAndReleasesAreRecordedInOrderPerCode) {
+    morva::SetHeadlessKey(window, morva::kVkLeftButton, true);
+    morva::SetHeadlessKey(window, morva::kVkA, true);
+    morva::SetHeadlessKey(window, morva::kVkLeftButton, false);
+    morva::SetHeadlessKey(window, morva::kVkLeftButton, false);  // no change: not recorded
+    morva::SetHeadlessKey(window, morva::kVkLeftButton, true);
+    EXPECT_TRUE(morva::IsKeyHeld(window, morva::kVkLeftButton));
+    EXPECT_TRUE(morva::IsKeyDown(window, morva::kVkA)) << "IsKeyHeld must not take IsKeyDown's mark";
+    bool down = false;
+    std::vector<bool> left;
+    while (morva::TakeKeyTransition(window, morva::kVkLeftButton, &down, nullptr)) left.push_back(down);
+    EXPECT_EQ(left, (std::vector<bool>{true, false, true}));
+    int modifiers = -1;
+    ASSERT_TRUE(morva::TakeKeyTransition(window, morva::kVkA, &down, &modifiers));
+    EXPECT_TRUE(down);
+    EXPECT_EQ(modifiers, 0);
+    EXPECT_FALSE(morva::TakeKeyTransition(window, morva::kVkA, &down, nullptr));
+    // Transitions nobody takes are kept up to a limit, the newest ones.
+    for (int i = 0; i < 700; ++i) {
+        morva::SetHeadlessKey(window, morva::kVkS, true);
+        morva::SetHeadlessKey(window, morva::kVkS, false);
+    }
+    int kept = 0;
+    bool lastDown = true;
+    while (morva::TakeKeyTransition(window, morva::kVkS, &lastDown, nullptr)) ++kept;
+    EXPECT_EQ(kept, 1024);
+    EXPECT_FALSE(lastDown);
+    EXPECT_FALSE(morva::TakeKeyTransition(nullptr, morva::kVkS, &down, nullptr));
 }
 
 TEST_F(HeadlessWindowLayerTest, ClientRectangleSitsAtTheFixedScreenPosition) {
