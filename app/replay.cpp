@@ -16,6 +16,7 @@
 #include <stb/stb_image_write.h>
 
 #include "app/editor.h"
+#include "app/key_names.h"
 #include "app/replay_context.h"
 #include "platform/cdialog.h"
 #include "platform/cinput.h"
@@ -36,6 +37,22 @@ const ReplayVerb* FindVerb(const std::string& verb) {
         }
     }
     return nullptr;
+}
+
+// Cuts a comment off a command line: a '#' outside quotes that starts a word.
+std::string StripComment(const std::string& line) {
+    bool quoted = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const char ch = line[i];
+        if (quoted && ch == '\\') {
+            ++i;
+        } else if (ch == '"') {
+            quoted = !quoted;
+        } else if (!quoted && ch == '#' && (i == 0 || line[i - 1] == ' ' || line[i - 1] == '\t')) {
+            return line.substr(0, i);
+        }
+    }
+    return line;
 }
 
 std::string Trim(const std::string& s) {
@@ -123,6 +140,11 @@ bool ReplayContext::Key(const std::string& name, int* code) {
     *code = ReplayKeyCode(name);
     if (*code >= 0) return true;
     return Fail("unknown key or button '" + name + "'");
+}
+
+bool ReplayContext::Chord(const std::string& text, KeyChord* chord) {
+    if (ParseKeyChord(text, chord)) return true;
+    return Fail("unknown key or button '" + text + "' (modifiers Ctrl, Shift, Alt joined by '+' to one key)");
 }
 
 std::string ReplayContext::Resolve(const std::string& path) const {
@@ -239,8 +261,8 @@ bool ParseReplayScript(const std::string& text, std::vector<ReplayCommand>* out,
     int number = 0;
     while (std::getline(in, raw)) {
         ++number;
-        std::string line = Trim(raw);
-        if (line.empty() || line[0] == '#') continue;
+        std::string line = Trim(StripComment(raw));
+        if (line.empty()) continue;
         std::string expanded, why;
         std::vector<std::string> words;
         if (!ExpandScriptVariables(line, &expanded, &why) || !SplitScriptLine(expanded, &words, &why)) {
@@ -267,19 +289,7 @@ bool ParseReplayScript(const std::string& text, std::vector<ReplayCommand>* out,
     return true;
 }
 
-int ReplayKeyCode(const std::string& name) {
-    if (name == "left") return morva::kVkLeftButton;
-    if (name == "right") return morva::kVkRightButton;
-    if (name == "middle") return morva::kVkMiddleButton;
-    if (name == "Delete" || name == "delete") return morva::kVkDelete;
-    if (name.size() == 1) {
-        const char ch = char(std::toupper(static_cast<unsigned char>(name[0])));
-        if (ch >= 'A' && ch <= 'Z') return ch;
-    }
-    long code = 0;
-    if (ParseReplayInt(name, &code) && code > 0 && code < 256) return int(code);
-    return -1;
-}
+int ReplayKeyCode(const std::string& name) { return KeyCodeFromName(name); }
 
 bool RunReplayCommands(ReplayRun& run, const std::vector<ReplayCommand>& commands,
                        std::string* error) {

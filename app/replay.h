@@ -32,8 +32,8 @@ bool ExpandScriptVariables(const std::string& line, std::string* out, std::strin
 bool ParseReplayScript(const std::string& text, std::vector<ReplayCommand>* out,
                        std::string* error);
 
-// The virtual-key code of a button or key name (left, middle, right, W, A, S, D, Delete,
-// or a number); -1 when unknown.
+// The virtual-key code of a button or key name (left, middle, right, letters, digits,
+// Escape, Delete, ... as app/key_names.h lists them, or a code from 10 to 255); -1 when unknown.
 int ReplayKeyCode(const std::string& name);
 
 struct ReplayRun {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/key_names.h"
 #include "app/replay.h"
 #include "render/cdebug.h"
 
@@ -30,6 +31,8 @@ struct ReplayContext {
     bool Number(const std::string& s, double* v);
     bool Integer(const std::string& s, long* v);
     bool Key(const std::string& name, int* code);
+    // "Ctrl+Shift+Z": modifiers and one key.
+    bool Chord(const std::string& text, KeyChord* chord);
     // A script path relative to the script's folder.
     std::string Resolve(const std::string& path) const;
     bool ClientImage(morva::ClientImage* image);

@@ -2,6 +2,7 @@
 // file-dialog answers, closing the window, and printing the state for script writers.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/editor.h"
 #include "app/replay_context.h"
@@ -43,19 +44,31 @@ bool Move(ReplayContext& x, const ReplayCommand& c) {
     return true;
 }
 
+// Presses the chord's modifiers, then its key; releases in the opposite order.
+void SetChord(morva::Window* window, const KeyChord& chord, bool down) {
+    const std::vector<int> modifiers = ModifierKeyCodes(chord.modifiers);
+    if (down) {
+        for (int code : modifiers) morva::SetHeadlessKey(window, code, true);
+        morva::SetHeadlessKey(window, chord.key, true);
+    } else {
+        morva::SetHeadlessKey(window, chord.key, false);
+        for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it) morva::SetHeadlessKey(window, *it, false);
+    }
+}
+
 bool Press(ReplayContext& x, const ReplayCommand& c) {
-    int code = 0;
-    if (!x.Key(c.args[0], &code)) return false;
-    morva::SetHeadlessKey(x.run.window, code, c.verb == "down" || c.verb == "keydown");
+    KeyChord chord;
+    if (!x.Chord(c.args[0], &chord)) return false;
+    SetChord(x.run.window, chord, c.verb == "down" || c.verb == "keydown");
     return true;
 }
 
 bool Tap(ReplayContext& x, const ReplayCommand& c) {
-    int code = 0;
-    if (!x.Key(c.args[0], &code)) return false;
-    morva::SetHeadlessKey(x.run.window, code, true);
+    KeyChord chord;
+    if (!x.Chord(c.args[0], &chord)) return false;
+    SetChord(x.run.window, chord, true);
     const bool ok = x.Frames(1);
-    morva::SetHeadlessKey(x.run.window, code, false);
+    SetChord(x.run.window, chord, false);
     return ok && x.Frames(1);
 }
 

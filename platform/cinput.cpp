@@ -11,7 +11,8 @@ Cinput::Cinput(morva::Window* window)
       clickRight(false),
       releasedLeft(false),
       releasedMiddle(false),
-      releasedRight(false) {
+      releasedRight(false),
+      leftClickPlaced(false) {
     // A press made before the editor could see it (held at start-up) gives no click.
     for (int button : {morva::kVkLeftButton, morva::kVkMiddleButton, morva::kVkRightButton}) {
         morva::DiscardKeyTransitions(wnd, button);
@@ -28,18 +29,21 @@ namespace {
 // The recorded transitions are replayed in order up to the first press that fires, so two
 // clicks made between the same two frames give a click in each of the next two updates.
 // When none is left, the button's state now arms the click as a sampled release would.
-void UpdateButton(morva::Window* wnd, int button, bool& released, bool& click) {
-    bool down = false;
-    while (morva::TakeKeyTransition(wnd, button, &down, nullptr)) {
-        if (!down) {
+// Returns the place of the press that fired, when one did.
+bool UpdateButton(morva::Window* wnd, int button, bool& released, bool& click, POINT* pressedAt) {
+    morva::KeyTransition t;
+    while (morva::TakeKeyTransition(wnd, button, &t)) {
+        if (!t.down) {
             released = true;
         } else if (released) {
             click = true;
             released = false;
-            return;
+            *pressedAt = t.cursor;
+            return true;
         }
     }
     if (!morva::IsKeyHeld(wnd, button)) released = true;
+    return false;
 }
 
 }  // namespace
@@ -48,17 +52,17 @@ void Cinput::Update() {
     clickLeft = false;
     clickMiddle = false;
     clickRight = false;
-    UpdateButton(wnd, morva::kVkLeftButton, releasedLeft, clickLeft);
-    UpdateButton(wnd, morva::kVkMiddleButton, releasedMiddle, clickMiddle);
-    UpdateButton(wnd, morva::kVkRightButton, releasedRight, clickRight);
+    POINT ignored;
+    leftClickPlaced = UpdateButton(wnd, morva::kVkLeftButton, releasedLeft, clickLeft, &leftClickAt);
+    UpdateButton(wnd, morva::kVkMiddleButton, releasedMiddle, clickMiddle, &ignored);
+    UpdateButton(wnd, morva::kVkRightButton, releasedRight, clickRight, &ignored);
 }
 
 bool Cinput::TakeKeyPress(int key, int* modifiers) {
-    bool down = false;
-    int held = 0;
-    while (morva::TakeKeyTransition(wnd, key, &down, &held)) {
-        if (!down) continue;
-        if (modifiers) *modifiers = held;
+    morva::KeyTransition t;
+    while (morva::TakeKeyTransition(wnd, key, &t)) {
+        if (!t.down) continue;
+        if (modifiers) *modifiers = t.modifiers;
         return true;
     }
     return false;
@@ -72,7 +76,9 @@ bool Cinput::GetMouseRight() { return clickRight; }
 bool Cinput::GetMouseLeft_select() { return GetKey(morva::kVkLeftButton); }
 
 POINT* Cinput::GetPos() {
-    *cursorPos = morva::GetCursorScreenPos(wnd);
+    // In the frame of a left click the cursor is where the button went down: clicks made
+    // faster than the frames are drawn land where the user made them.
+    *cursorPos = leftClickPlaced ? leftClickAt : morva::GetCursorScreenPos(wnd);
     return cursorPos.get();
 }
 

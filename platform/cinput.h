@@ -45,7 +45,8 @@ public:
     // The live state of the left button, not the click.
     bool GetMouseLeft_select();
 
-    // Fetches the cursor in screen pixels into cursorPos and returns it.
+    // Fetches the cursor in screen pixels into cursorPos and returns it; in the update of a
+    // left click, the place where that press was made.
     POINT* GetPos();
     // Fetches the client area in screen pixels into clientRect and returns it.
     RECT* GetWindow();
@@ -71,4 +72,6 @@ public:
     bool releasedLeft;
     bool releasedMiddle;
     bool releasedRight;
+    bool leftClickPlaced;  // this update's left click came with the place of its press
+    POINT leftClickAt;
 };

@@ -42,6 +42,15 @@ struct WindowEvent {
     int wheelDelta = 0;  // one notch = 120; positive = turned away from the user
 };
 
+// One press or release as it happened: the modifier keys held and the cursor (screen
+// pixels) at that moment.
+struct KeyTransition {
+    int virtualKey = 0;
+    bool down = false;
+    int modifiers = 0;  // kModShift | kModCtrl | kModAlt
+    WindowPoint cursor;
+};
+
 // An RGBA8 image of the client area, rows from top to bottom.
 struct ClientImage {
     int width = 0;
@@ -119,11 +128,10 @@ void SwapWindowBuffers(Window* window);
 // since the last query of that code (a press shorter than a frame is reported once).
 bool IsKeyDown(Window* window, int virtualKey);
 
-// Takes the oldest press or release of that key or button not taken yet: each one the user
-// made is recorded when it happens, so presses shorter than a frame keep their order and
-// number. `down` (when given) says press or release, `modifiers` (when given) the modifier
-// bits held at that moment. False when none is waiting.
-bool TakeKeyTransition(Window* window, int virtualKey, bool* down, int* modifiers);
+// Takes the oldest press or release of that key or button not taken yet (into `transition`
+// when given): each one the user made is recorded when it happens, so presses shorter than
+// a frame keep their order, number and place. False when none is waiting.
+bool TakeKeyTransition(Window* window, int virtualKey, KeyTransition* transition);
 
 // Drops the recorded presses and releases of that code not taken yet.
 void DiscardKeyTransitions(Window* window, int virtualKey);
@@ -160,8 +168,9 @@ unsigned long GetNativeWindowId(Window* window);
 void SetHeadlessCursor(Window* window, int screenX, int screenY);
 void SetHeadlessCursorInClient(Window* window, int clientX, int clientY);
 
-// Presses or releases a key or mouse button by virtual-key code (1 left, 2 right, 4 middle).
-// A press and release before the next query still reports the press once.
+// Presses or releases a key or mouse button by virtual-key code (1 left, 2 right, 4 middle)
+// at the cursor's present place. A press and release before the next query still reports
+// the press once.
 void SetHeadlessKey(Window* window, int virtualKey, bool down);
 
 // Types one character (a Unicode code point), as a keyboard layout would deliver it.

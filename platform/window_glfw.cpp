@@ -95,13 +95,15 @@ int VirtualKeyFromGlfwButton(int button) {
 void OnKey(GLFWwindow* handle, int key, int, int action, int) {
     const int code = VirtualKeyFromGlfwKey(key);
     if (code == 0 || action == GLFW_REPEAT) return;
-    RecordKey(FromHandle(handle)->input, code, action == GLFW_PRESS);
+    Window* window = FromHandle(handle);
+    RecordKey(window->input, code, action == GLFW_PRESS, GetCursorScreenPos(window));
 }
 
 void OnMouseButton(GLFWwindow* handle, int button, int action, int) {
     const int code = VirtualKeyFromGlfwButton(button);
     if (code == 0) return;
-    RecordKey(FromHandle(handle)->input, code, action == GLFW_PRESS);
+    Window* window = FromHandle(handle);
+    RecordKey(window->input, code, action == GLFW_PRESS, GetCursorScreenPos(window));
 }
 
 void OnChar(GLFWwindow* handle, unsigned int codePoint) {

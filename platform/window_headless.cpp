@@ -108,7 +108,7 @@ void SetHeadlessCursorInClient(Window* window, int clientX, int clientY) {
 }
 
 void SetHeadlessKey(Window* window, int virtualKey, bool down) {
-    if (window) RecordKey(window->input, virtualKey, down);
+    if (window) RecordKey(window->input, virtualKey, down, window->cursor);
 }
 
 void PostHeadlessChar(Window* window, uint32_t codePoint) {

@@ -9,13 +9,13 @@ bool IsValidCode(int virtualKey) {
 
 }  // namespace
 
-void RecordKey(WindowInputState& state, int virtualKey, bool down) {
+void RecordKey(WindowInputState& state, int virtualKey, bool down, WindowPoint cursor) {
     if (!IsValidCode(virtualKey)) return;
     const bool changed = state.down[virtualKey] != down;
     state.down[virtualKey] = down;
     if (down) state.pressedSinceQuery[virtualKey] = true;
     if (!changed) return;
-    state.transitions.push_back({virtualKey, down, HeldModifiers(state)});
+    state.transitions.push_back({virtualKey, down, HeldModifiers(state), cursor});
     while (state.transitions.size() > WindowInputState::kMaxTransitions) state.transitions.pop_front();
 }
 
@@ -65,13 +65,9 @@ bool TakeTypedChar(WindowInputState& state, uint32_t* codePoint) {
     return true;
 }
 
-bool TakeKeyTransition(Window* window, int virtualKey, bool* down, int* modifiers) {
+bool TakeKeyTransition(Window* window, int virtualKey, KeyTransition* transition) {
     WindowInputState* state = InputStateOf(window);
-    KeyTransition transition;
-    if (!state || !TakeTransition(*state, virtualKey, &transition)) return false;
-    if (down) *down = transition.down;
-    if (modifiers) *modifiers = transition.modifiers;
-    return true;
+    return state && TakeTransition(*state, virtualKey, transition);
 }
 
 void DiscardKeyTransitions(Window* window, int virtualKey) {

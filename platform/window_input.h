@@ -12,13 +12,6 @@
 
 namespace morva {
 
-// One press or release as it happened, with the modifier keys held at that moment.
-struct KeyTransition {
-    int virtualKey = 0;
-    bool down = false;
-    int modifiers = 0;  // kModShift | kModCtrl | kModAlt
-};
-
 struct WindowInputState {
     static constexpr int kCodes = 256;
     // Transitions and characters nobody takes are dropped from the oldest on beyond these.
@@ -36,9 +29,9 @@ struct WindowInputState {
 WindowInputState* InputStateOf(Window* window);
 
 // Records a press or release of a virtual-key code; codes outside 0..255 are ignored. A
-// change of state is also appended to the transitions (a repeated press while the key is
-// down, as auto-repeat sends, is not a new press).
-void RecordKey(WindowInputState& state, int virtualKey, bool down);
+// change of state is also appended to the transitions with the cursor at that moment (a
+// repeated press while the key is down, as auto-repeat sends, is not a new press).
+void RecordKey(WindowInputState& state, int virtualKey, bool down, WindowPoint cursor);
 
 // Down now or pressed since the last query of this code; the query clears the mark.
 bool QueryKey(WindowInputState& state, int virtualKey);

@@ -27,6 +27,20 @@ TEST(ReplayScript, QuotesGroupWordsAndCommentsAreSkipped) {
     EXPECT_EQ(cmds[2].args[0], "/tmp/with space/a.obj");
 }
 
+TEST(ReplayScript, HashAfterACommandStartsACommentUnlessQuoted) {
+    std::vector<ReplayCommand> cmds;
+    std::string error;
+    ASSERT_TRUE(ParseReplayScript("click left                       # open the File menu\n"
+                                  "expect-log info \"a # in quotes\" # and a comment\n"
+                                  "key Ctrl+Z\t# undo\n",
+                                  &cmds, &error))
+        << error;
+    ASSERT_EQ(cmds.size(), 3u);
+    EXPECT_EQ(cmds[0].args, (std::vector<std::string>{"left"}));
+    EXPECT_EQ(cmds[1].args, (std::vector<std::string>{"info", "a # in quotes"}));
+    EXPECT_EQ(cmds[2].args, (std::vector<std::string>{"Ctrl+Z"}));
+}
+
 TEST(ReplayScript, RejectsUnknownVerbsAndWrongCountsWithTheLineNumber) {
     std::vector<ReplayCommand> cmds;
     std::string error;
@@ -37,6 +51,7 @@ TEST(ReplayScript, RejectsUnknownVerbsAndWrongCountsWithTheLineNumber) {
     EXPECT_EQ(error.rfind("1:", 0), 0u) << error;
     EXPECT_FALSE(ParseReplayScript("expect-log info \"unterminated\n", &cmds, &error));
     EXPECT_NE(error.find("quote"), std::string::npos);
+    EXPECT_FALSE(ParseReplayScript("click left# no space before the mark: not a comment\n", &cmds, &error));
 }
 
 TEST(ReplayScript, ExpandsEnvironmentVariables) {
@@ -57,7 +72,9 @@ TEST(ReplayScript, NamesKeysAndButtonsByTheirVirtualKeyCodes) {
     EXPECT_EQ(ReplayKeyCode("D"), 0x44);
     EXPECT_EQ(ReplayKeyCode("Delete"), 0x2E);
     EXPECT_EQ(ReplayKeyCode("46"), 46);
-    EXPECT_EQ(ReplayKeyCode("shift"), -1);
+    EXPECT_EQ(ReplayKeyCode("shift"), 0x10);
+    EXPECT_EQ(ReplayKeyCode("Escape"), 0x1B);
+    EXPECT_EQ(ReplayKeyCode("Hyper"), -1);
     EXPECT_EQ(ReplayKeyCode("999"), -1);
 }
 

@@ -105,6 +105,27 @@ TEST_F(CinputTest, QuickClicksEachGiveOneClickOnAFrameOfTheirOwn) {
     }
 }
 
+TEST_F(CinputTest, ACursorMovedAfterAQuickClickLeavesTheClickWhereItWasMade) {
+    Cinput input(window);
+    input.Update();
+    MoveCursor(14, 8);  // "File"
+    morva::SetHeadlessKey(window, kVkLeftButton, true);
+    morva::SetHeadlessKey(window, kVkLeftButton, false);
+    MoveCursor(20, 24);  // "New Project", clicked before the next frame
+    morva::SetHeadlessKey(window, kVkLeftButton, true);
+    morva::SetHeadlessKey(window, kVkLeftButton, false);
+    MoveCursor(300, 300);
+    std::vector<int> x, y;
+    for (int frame = 0; frame < 3; ++frame) {
+        input.Update();
+        const POINT* p = input.GetPos();
+        x.push_back(p->x - morva::kHeadlessClientLeft);
+        y.push_back(p->y - morva::kHeadlessClientTop);
+    }
+    EXPECT_EQ(x, (std::vector<int>{14, 20, 300}));
+    EXPECT_EQ(y, (std::vector<int>{8, 24, 300}));
+}
+
 TEST_F(CinputTest, PressHeldOverSeveralFramesIsOneClickAndAutoRepeatIsNoPress) {
     Cinput input(window);
     input.Update();

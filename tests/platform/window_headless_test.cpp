@@ -107,26 +107,33 @@ TEST_F(HeadlessWindowLayerTest, PressesAndReleasesAreRecordedInOrderPerCode) {
     morva::SetHeadlessKey(window, morva::kVkLeftButton, true);
     EXPECT_TRUE(morva::IsKeyHeld(window, morva::kVkLeftButton));
     EXPECT_TRUE(morva::IsKeyDown(window, morva::kVkA)) << "IsKeyHeld must not take IsKeyDown's mark";
-    bool down = false;
+    morva::KeyTransition t;
     std::vector<bool> left;
-    while (morva::TakeKeyTransition(window, morva::kVkLeftButton, &down, nullptr)) left.push_back(down);
+    while (morva::TakeKeyTransition(window, morva::kVkLeftButton, &t)) left.push_back(t.down);
     EXPECT_EQ(left, (std::vector<bool>{true, false, true}));
-    int modifiers = -1;
-    ASSERT_TRUE(morva::TakeKeyTransition(window, morva::kVkA, &down, &modifiers));
-    EXPECT_TRUE(down);
-    EXPECT_EQ(modifiers, 0);
-    EXPECT_FALSE(morva::TakeKeyTransition(window, morva::kVkA, &down, nullptr));
+    MoveCursor(5, 6);
+    morva::SetHeadlessKey(window, morva::kVkShift, true);
+    morva::SetHeadlessKey(window, morva::kVkA, false);
+    ASSERT_TRUE(morva::TakeKeyTransition(window, morva::kVkA, &t));
+    EXPECT_TRUE(t.down);
+    EXPECT_EQ(t.modifiers, 0);
+    ASSERT_TRUE(morva::TakeKeyTransition(window, morva::kVkA, &t));
+    EXPECT_FALSE(t.down);
+    EXPECT_EQ(t.modifiers, morva::kModShift);
+    EXPECT_EQ(t.cursor.x, morva::kHeadlessClientLeft + 5);
+    EXPECT_EQ(t.cursor.y, morva::kHeadlessClientTop + 6);
+    EXPECT_FALSE(morva::TakeKeyTransition(window, morva::kVkA, nullptr));
     // Transitions nobody takes are kept up to a limit, the newest ones.
     for (int i = 0; i < 700; ++i) {
         morva::SetHeadlessKey(window, morva::kVkS, true);
         morva::SetHeadlessKey(window, morva::kVkS, false);
     }
     int kept = 0;
-    bool lastDown = true;
-    while (morva::TakeKeyTransition(window, morva::kVkS, &lastDown, nullptr)) ++kept;
+    t.down = true;
+    while (morva::TakeKeyTransition(window, morva::kVkS, &t)) ++kept;
     EXPECT_EQ(kept, 1024);
-    EXPECT_FALSE(lastDown);
-    EXPECT_FALSE(morva::TakeKeyTransition(nullptr, morva::kVkS, &down, nullptr));
+    EXPECT_FALSE(t.down);
+    EXPECT_FALSE(morva::TakeKeyTransition(nullptr, morva::kVkS, &t));
 }
 
 TEST_F(HeadlessWindowLayerTest, ClientRectangleSitsAtTheFixedScreenPosition) {
