@@ -286,6 +286,8 @@ ImportFigures ReportLoad(cloadobj& loader, const std::string& path, const char* 
     Print((p + "load_total_ms").c_str(), t.total);
     Print((p + "import_cpu_ms").c_str(), figures.cpu_ms);
     Print((p + "import_wall_ms").c_str(), figures.wall_ms);
+    Print((p + "list_vertices_per_triangle").c_str(),
+          m->triangle_count ? double(t.list_vertices) / m->triangle_count : 0.0);
     SetUpView();
     Print((p + "list_shaded_draw_ms").c_str(), TimeDraw(m->list_shaded, runs));
     Print((p + "list_glow_draw_ms").c_str(), TimeDraw(m->list_glow, runs));
@@ -517,6 +519,89 @@ void ShadowPassAlone(const ShellState& s, bool first) {
     glDepthRange(0.0, 1.0);
 }
 
+// Frames of the editor's passes, each pass timed on its own, after two warm-up frames.
+PassTimes TimeFrames(ShellState& s, int frames) {
+    PassTimes t;
+    for (int f = 0; f < frames + 2; ++f) {
+        const double frame0 = NowMs();
+        FetchFrameInput();
+        const double setup = TimedMs([&] { SetUpFramePass(s); });
+        const double sky = TimedMs([&] { DrawSkyBoxPass(s); });
+        const double scene = TimedMs([&] { DrawScenePass(s); });
+        const double shadow = TimedMs([&] { DrawShadowPass(s); });
+        const double overlay = TimedMs([&] {
+            SetOverlayState();
+            s.uiHit = DrawOverlay(s.menu);
+        });
+        const double picking = TimedMs([&] { PickingPass(s); });
+        morva::SwapWindowBuffers(hDC);
+        const double frame = NowMs() - frame0;
+        // Each shadow pass alone, after the frame (into the same depth buffer).
+        const double first = TimedMs([&] { ShadowPassAlone(s, true); });
+        const double second = TimedMs([&] { ShadowPassAlone(s, false); });
+        if (f < 2) continue;  // warm-up
+        t.setup.push_back(setup);
+        t.sky.push_back(sky);
+        t.scene.push_back(scene);
+        t.shadow.push_back(shadow);
+        t.shadow_first.push_back(first);
+        t.shadow_second.push_back(second);
+        t.overlay.push_back(overlay);
+        t.picking.push_back(picking);
+        t.frame.push_back(frame);
+    }
+    return t;
+}
+
+// The shadow passes of the current scene with every polygon culled after its vertices are
+// transformed: what the volumes cost without any stencil fill.
+double ShadowPassesWithoutFill(ShellState& s, int frames) {
+    std::vector<double> times;
+    for (int f = 0; f < frames; ++f) {
+        FetchFrameInput();
+        SetUpFramePass(s);
+        DrawSkyBoxPass(s);
+        DrawScenePass(s);
+        times.push_back(TimedMs([&] {
+            glCullFace(GL_FRONT_AND_BACK);
+            DrawShadowPass(s);
+            glCullFace(GL_BACK);
+        }));
+        morva::SwapWindowBuffers(hDC);
+    }
+    return Median(times);
+}
+
+// 30 models of 100 000 triangles spread over the work area (the images removed).
+void ReportThirtyObjects(ShellState& s, morva::Window* window, const std::string& model_100k, int frames) {
+    for (int i = int(mgrProject->objects.size()) - 1; i >= 0; --i) {
+        if (mgrProject->objects[size_t(i)].type != 1) mgrProject->DeleteOBJ(i);
+    }
+    while (mgrProject->objects.size() < 30) {
+        if (!mgrProject->ImportOBJ(const_cast<char*>(model_100k.c_str()))) return;
+    }
+    for (int i = 0; i < int(mgrProject->objects.size()); ++i) {
+        cMath::vector4 size(0.4f, 0.3f, 0.4f, 0);
+        cMath::vector4 pos(0.45f * float(i % 6) - 0.2f, 0.0f, 0.55f * float(i / 6) - 0.2f, 0);
+        mgrProject->SizeOBJ(i, &size);
+        mgrProject->PositionOBJ(i, &pos);
+    }
+    PrintCount("frame_objects_30_objects", mgrProject->objects.size());
+    const PassTimes t = TimeFrames(s, frames);
+    Print("frame_scene_ms_30_objects", Median(t.scene));
+    Print("frame_shadow_passes_ms_30_objects", Median(t.shadow));
+    Print("frame_ms_30_objects", Median(t.frame));
+    Print("shadow_to_scene_pass_ratio_30_objects", Median(t.shadow) / Median(t.scene));
+    morva::ClientImage picture;
+    if (morva::ReadHeadlessClientImage(window, &picture)) {
+        const std::string png = std::string(P_tmpdir) + "/morva-bench-frame-30.png";
+        if (stbi_write_png(png.c_str(), picture.width, picture.height, 4, picture.rgba.data(), picture.width * 4)) {
+            std::printf("frame_picture_30_objects: %s\n", png.c_str());
+        }
+    }
+    Print("frame_shadow_passes_without_fill_ms_30_objects", ShadowPassesWithoutFill(s, frames));
+}
+
 // Start-up to the first frame, then the passes of frames of a scene of 10 models and 10
 // images. Runs from the assets folder; false when the headless editor cannot start.
 bool ReportEditor(const std::string& model_100k, const std::string& image, int frames) {
@@ -557,35 +642,7 @@ bool ReportEditor(const std::string& model_100k, const std::string& image, int f
         PrintCount("frame_model_triangles", scene_triangles);
         // The cursor over the middle of the view, where objects stand.
         morva::SetHeadlessCursorInClient(window, 508, 420);
-        PassTimes t;
-        for (int f = 0; f < frames + 2; ++f) {
-            const double frame0 = NowMs();
-            FetchFrameInput();
-            const double setup = TimedMs([&] { SetUpFramePass(s); });
-            const double sky = TimedMs([&] { DrawSkyBoxPass(s); });
-            const double scene = TimedMs([&] { DrawScenePass(s); });
-            const double shadow = TimedMs([&] { DrawShadowPass(s); });
-            const double overlay = TimedMs([&] {
-                SetOverlayState();
-                s.uiHit = DrawOverlay(s.menu);
-            });
-            const double picking = TimedMs([&] { PickingPass(s); });
-            morva::SwapWindowBuffers(hDC);
-            const double frame = NowMs() - frame0;
-            // Each shadow pass alone, after the frame (into the same depth buffer).
-            const double first = TimedMs([&] { ShadowPassAlone(s, true); });
-            const double second = TimedMs([&] { ShadowPassAlone(s, false); });
-            if (f < 2) continue;  // warm-up
-            t.setup.push_back(setup);
-            t.sky.push_back(sky);
-            t.scene.push_back(scene);
-            t.shadow.push_back(shadow);
-            t.shadow_first.push_back(first);
-            t.shadow_second.push_back(second);
-            t.overlay.push_back(overlay);
-            t.picking.push_back(picking);
-            t.frame.push_back(frame);
-        }
+        const PassTimes t = TimeFrames(s, frames);
         Print("frame_setup_ms", Median(t.setup));
         Print("frame_sky_ms", Median(t.sky));
         Print("frame_scene_ms", Median(t.scene));
@@ -641,6 +698,7 @@ bool ReportEditor(const std::string& model_100k, const std::string& image, int f
         }
         Print("frame_shadow_passes_with_prisms_ms", Median(prism_shadow));
         Print("shadow_with_prisms_to_scene_pass_ratio", Median(prism_shadow) / Median(t.scene));
+        ReportThirtyObjects(s, window, model_100k, frames);
     }
     StopEditor(s);
     hDC = nullptr;

@@ -67,6 +67,8 @@ struct LoadPhaseTimes {
     double list_plain = 0;
     double list_shadow = 0;
     double total = 0;
+    // Vertices sent into the display lists while compiling (runs and shadow together).
+    size_t list_vertices = 0;
 };
 
 class cloadobj {

@@ -27,6 +27,7 @@ constexpr uint32_t kMaxRunLists = 1024;
 // coordinate, normal and position, either call by call or through vertex arrays.
 struct TriangleEmitter {
     ListRecording mode;
+    size_t* vertices;   // counts what is sent
     std::vector<float> scratch;
 
     void Draw(const cloadobj_conteiner& m, uint32_t first, uint32_t last);
@@ -87,6 +88,7 @@ void EmitArrays(const cloadobj_conteiner& m, uint32_t first, uint32_t last, std:
 
 void TriangleEmitter::Draw(const cloadobj_conteiner& m, uint32_t first, uint32_t last) {
     if (first >= last) return;
+    *vertices += size_t(last - first) * 3;
     if (mode == ListRecording::kImmediate) {
         EmitImmediate(m, first, last);
     } else {
@@ -306,8 +308,9 @@ void EmitShadowOutline(const cloadobj_conteiner& m, const ShadowOutline& outline
     corners.clear();
 }
 
-void DrawPrismCorners(const std::vector<float>& corners, ListRecording mode) {
+void DrawPrismCorners(const std::vector<float>& corners, ListRecording mode, size_t& vertices) {
     const GLsizei count = GLsizei(corners.size() / 3);
+    vertices += size_t(count);
     if (count == 0) return;
     if (mode == ListRecording::kImmediate) {
         glBegin(GL_TRIANGLES);
@@ -328,9 +331,9 @@ void DrawPrismCorners(const std::vector<float>& corners, ListRecording mode) {
 // Draws the triangles with the material walk: through the run lists when they were
 // recorded (one list per non-empty run), otherwise by sending the triangles again.
 template <typename ApplyMaterial>
-void DrawRunsWithMaterials(const cloadobj& loader, const cloadobj_conteiner& m, ApplyMaterial apply) {
+void DrawRunsWithMaterials(cloadobj& loader, const cloadobj_conteiner& m, ApplyMaterial apply) {
     if (m.run_list_count == 0) {
-        TriangleEmitter emitter{loader.list_recording, {}};
+        TriangleEmitter emitter{loader.list_recording, &loader.last_load.list_vertices, {}};
         WalkMaterialRuns(
             m, [&](uint32_t first, uint32_t last) { emitter.Draw(m, first, last); }, apply);
         return;
@@ -357,7 +360,7 @@ void CompileRunLists(cloadobj& loader, cloadobj_conteiner& model) {
     if (first_name == 0) return;
     model.run_lists = first_name;
     model.run_list_count = runs;
-    TriangleEmitter emitter{loader.list_recording, {}};
+    TriangleEmitter emitter{loader.list_recording, &loader.last_load.list_vertices, {}};
     uint32_t name = first_name;
     WalkMaterialRuns(
         model,
@@ -388,7 +391,7 @@ void CompileGlowList(cloadobj& loader, cloadobj_conteiner& model) {
     UseNoProgram(loader);
     glEnable(GL_BLEND);
     if (model.run_list_count == 0) {
-        TriangleEmitter emitter{loader.list_recording, {}};
+        TriangleEmitter emitter{loader.list_recording, &loader.last_load.list_vertices, {}};
         emitter.Draw(model, 0, model.triangle_count);
     }
     for (uint32_t i = 0; i < model.run_list_count; ++i) glCallList(model.run_lists + i);
@@ -412,7 +415,7 @@ void CompileShadowList(cloadobj& loader, cloadobj_conteiner& model) {
     std::vector<float> corners;
     corners.reserve(kFlushAt + kCornersPerPrism * 3);
     EmitShadowOutline(model, outline, corners, kFlushAt,
-                      [&](const std::vector<float>& c) { DrawPrismCorners(c, loader.list_recording); });
+                      [&](const std::vector<float>& c) { DrawPrismCorners(c, loader.list_recording, loader.last_load.list_vertices); });
     glEndList();
 }
 
