@@ -8,7 +8,8 @@
 //   - picking: the quadtree against testing every triangle, the project's picking pass
 //     with the cursor moving over the model, and over empty space with 100 objects;
 //   - the editor on the headless window layer: start-up to the first frame, and each pass
-//     of a frame with 10 models of 100 000 triangles and 10 images.
+//     of a frame with 10 models of 100 000 triangles and 10 images;
+//   - resident memory of the editor before importing the large model and after New Project.
 // The parse figures are wall time, best of the runs, because the reader uses both cores for
 // a large file (CPU time of all threads is printed beside them). Other CPU figures (import,
 // picking) are CPU time of the measuring thread, best of the runs: the machine is shared,
@@ -38,6 +39,7 @@
 #include <unistd.h>
 
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <time.h>
 
 #include <algorithm>
@@ -436,7 +438,7 @@ void ReportProjectPicking(cloadobj& loader, const std::string& big_model, const 
         Print("pick_over_model_triangle_tests", double(QuadTreeTriangleTests() - tests0) / passes);
         PrintCount("pick_over_model_passes", size_t(passes));
         PrintCount("pick_over_model_found", found);
-        for (const auto& o2 : p.objects) loader.FreeObject(o2.model);
+        p.Reset();
     }
     {
         const std::string sphere = folder + "/sphere.obj";
@@ -473,11 +475,52 @@ void ReportProjectPicking(cloadobj& loader, const std::string& big_model, const 
             Print("pick_over_1_of_100_objects_triangle_tests", double(QuadTreeTriangleTests() - t1));
             std::printf("pick_over_1_of_100_objects_found: %d\n", found);
         }
-        for (const auto& o2 : p.objects) loader.FreeObject(o2.model);
+        p.Reset();
     }
 }
 
 // ---- the editor on the headless window layer ----------------------------------------------
+
+// Resident memory of the editor after start-up, with the large model imported, and after
+// New Project. Runs in a child process started before anything else, so that no earlier
+// load's memory is counted.
+void ReportMemoryRelease(const std::string& big_model) {
+    std::fflush(stdout);
+    const pid_t child = fork();
+    if (child < 0) return;
+    if (child > 0) {
+        int status = 0;
+        waitpid(child, &status, 0);
+        return;
+    }
+    std::string error;
+    if (chdir(MORVA_ASSETS_DIR) != 0) _exit(1);
+    morva::Window* window = morva::CreateMainWindow("Morva", &error);
+    if (window == nullptr) _exit(1);
+    ShellState s;
+    if (StartEditor(s, window)) {
+        DrawFrame(s);
+        glFinish();
+        const double before = double(ResidentBytes());
+        const double w0 = NowMs();
+        if (mgrProject->ImportOBJ(const_cast<char*>(big_model.c_str()))) {
+            DrawFrame(s);
+            glFinish();
+            const double loaded = double(ResidentBytes());
+            CommandNewProject();
+            DrawFrame(s);
+            glFinish();
+            const double after = double(ResidentBytes());
+            Print("rss_before_import_MB", before / 1e6);
+            Print("rss_with_model_MB", loaded / 1e6);
+            Print("rss_after_new_project_MB", after / 1e6);
+            Print("rss_after_new_project_ratio", before > 0 ? after / before : 0.0);
+            Print("import_and_new_project_ms", NowMs() - w0);
+        }
+    }
+    std::fflush(stdout);
+    _exit(0);
+}
 
 struct PassTimes {
     std::vector<double> setup, sky, scene, shadow, shadow_first, shadow_second, overlay, picking, frame;
@@ -742,6 +785,7 @@ int main(int argc, char** argv) {
     }
     const double mb = double(FileSize(path)) / 1e6;
     Print("model_file_MB", mb);
+    if (!parse_only) ReportMemoryRelease(path);
 
     size_t own_triangles = 0, tiny_triangles = 0, merged_parts = 0;
     Timing own, tiny;

@@ -7,6 +7,8 @@
 #include "model/mtl_text.h"
 #include "model/obj_text.h"
 #include "model/text_numbers.h"
+#include "platform/file_identity.h"
+#include "platform/system_memory.h"
 #include "render/cshader.h"
 #include "render/ctexture.h"
 
@@ -181,6 +183,7 @@ float ReadNumber(char* line, unsigned int* cursor) {
 
 cloadobj::cloadobj(Ctexture* texture_manager, cshader* shader_manager)
     : shaders(shader_manager), textures(texture_manager) {
+    if (textures) textures_life = textures->life;
     if (!shaders) return;
     shader_record.reset(shaders->LoadShader("test.vert", "test.frag"));
     shader = shader_record.get();
@@ -200,6 +203,7 @@ cloadobj_conteiner* cloadobj::LoadObj(const char* path, LoadProgressFunction pro
     auto owned = std::make_unique<cloadobj_conteiner>();
     cloadobj_conteiner& m = *owned;
     m.name = path ? path : "";
+    const std::string identity = FileIdentity(m.name);
     ProgressClock clock{progress, TickCount()};
     m.tree.GiveBBox(m.bbox);
 
@@ -230,10 +234,24 @@ cloadobj_conteiner* cloadobj::LoadObj(const char* path, LoadProgressFunction pro
         t = NowMs();
         CompileShadowList(*this, m);
         last_load.list_shadow = NowMs() - t;
+        m.file_identity = identity;
     }
     last_load.total = NowMs() - start;
     models.push_back(std::move(owned));
     return &m;
+}
+
+cloadobj_conteiner* cloadobj::LoadObjShared(const char* path, LoadProgressFunction progress) {
+    const std::string identity = FileIdentity(path ? path : "");
+    if (!identity.empty()) {
+        for (auto& m : models) {
+            if (m->file_identity != identity) continue;
+            ++m->use_count;
+            last_load = LoadPhaseTimes{};
+            return m.get();
+        }
+    }
+    return LoadObj(path, progress);
 }
 
 void cloadobj::LoatMtl(cloadobj_conteiner* model, const char* file_name) {
@@ -246,8 +264,10 @@ void cloadobj::LoatMtl(cloadobj_conteiner* model, const char* file_name) {
     const std::string folder = FolderOf(path);
     for (const MtlMapStatement& map : text.maps) {
         std::string image = FindBeside(folder, map.path);
-        if (image.empty()) image = map.path;
+        // One texture however the maps spell the image's path.
+        image = image.empty() ? map.path : CanonicalPath(image);
         int name = textures ? textures->Load(image.c_str()) : -1;
+        if (name >= 0) model->texture_uses.push_back(name);
         MaterialTexture(text.materials[map.material], map.unit) = name;
     }
     for (material& mat : text.materials) model->materials.push_back(std::move(mat));
@@ -297,12 +317,41 @@ void cloadobj::MakeObjectTextureModeClamp(cloadobj_conteiner* model) {
 
 void cloadobj::FreeObject(cloadobj_conteiner* model) {
     if (model == nullptr) return;
+    bool released = false;
     for (size_t i = 0; i < models.size();) {
         if (models[i].get() == model) {
             DeleteModelLists(*models[i]);
+            ReleaseTextureUses(*models[i]);
             models.erase(models.begin() + long(i));
+            released = true;
         } else {
             ++i;
         }
     }
+    if (released) ReturnFreedMemory();
+}
+
+void cloadobj::Retain(cloadobj_conteiner* model) {
+    for (auto& m : models) {
+        if (m.get() == model && model != nullptr) {
+            ++m->use_count;
+            return;
+        }
+    }
+}
+
+void cloadobj::Release(cloadobj_conteiner* model) {
+    for (auto& m : models) {
+        if (m.get() != model || model == nullptr) continue;
+        if (--m->use_count <= 0) FreeObject(model);
+        return;
+    }
+}
+
+// The texture manager may be gone already (it is torn down before the loader).
+void cloadobj::ReleaseTextureUses(cloadobj_conteiner& model) {
+    if (textures != nullptr && !textures_life.expired()) {
+        for (int name : model.texture_uses) textures->Free(name);
+    }
+    model.texture_uses.clear();
 }

@@ -1,7 +1,9 @@
 // Model loader: reads OBJ models with their MTL materials, keeps every loaded model, builds
 // each model's triangle quadtree and compiles the four display lists that draw it (shaded,
-// plain, glow and shadow prisms). Textures belong to the texture manager and programs to the
-// shader manager; the loader never releases either. Needs the GL context for loading,
+// plain, glow and shadow prisms). Models are counted by use: LoadObj counts one for its
+// caller, Retain one more, Release gives one back, and a model without uses is released with
+// its lists and the uses its materials hold on their textures. Textures belong to the
+// texture manager and programs to the shader manager. Needs the GL context for loading,
 // drawing and release.
 #pragma once
 
@@ -41,6 +43,13 @@ struct cloadobj_conteiner {
     // glow and plain lists call; released with the four lists.
     uint32_t run_lists = 0;
     uint32_t run_list_count = 0;
+    // Holders of the model (see cloadobj::Retain); the model is released when this reaches 0.
+    int use_count = 1;
+    // Texture names the material maps hold one use of each (given back on release).
+    std::vector<int> texture_uses;
+    // The identity of the file the model was read from (see FileIdentity); empty when it
+    // could not be read. LoadObjShared hands out a model again when the identities match.
+    std::string file_identity;
 
     cloadobj_conteiner() = default;
     cloadobj_conteiner(const cloadobj_conteiner&) = delete;
@@ -92,6 +101,10 @@ public:
     // Loads the OBJ file at `path`; never returns null. The model is registered in `models`.
     // A file that cannot be read gives an empty model with `readable` false.
     cloadobj_conteiner* LoadObj(const char* path, LoadProgressFunction progress);
+    // The model already loaded from the same file (same canonical path, size and time), with
+    // one more use counted, or else a new load as LoadObj. Records naming one file in any
+    // spelling share one model this way.
+    cloadobj_conteiner* LoadObjShared(const char* path, LoadProgressFunction progress);
     // Appends the materials of an MTL file (looked for beside the model's file first, then
     // in the working directory) to the model's materials, loading their maps.
     void LoatMtl(cloadobj_conteiner* model, const char* file_name);
@@ -112,9 +125,24 @@ public:
 
     // Clamped wrapping on every diffuse map of the model; null is ignored.
     void MakeObjectTextureModeClamp(cloadobj_conteiner* model);
-    // Unregisters and releases a model with its display lists; null and models not
-    // registered here are ignored.
+    // Unregisters and releases a model with its display lists, whatever its use count; null
+    // and models not registered here are ignored.
     void FreeObject(cloadobj_conteiner* model);
+
+    // Use counts. Whoever keeps a model beyond the call that handed it out (a project object,
+    // an undo step holding a removed object, the start-up scene) holds one use: LoadObj's
+    // result carries one, Retain adds one, Release gives one back and releases the model
+    // when none is left. Null and models not registered here are ignored.
+    void Retain(cloadobj_conteiner* model);
+    void Release(cloadobj_conteiner* model);
+
+    // Lives exactly as long as the loader: holders keep a weak copy, so that a use given
+    // back after the loader is gone is ignored instead of reaching a destroyed loader.
+    const std::shared_ptr<int> life = std::make_shared<int>(0);
+
+private:
+    std::weak_ptr<int> textures_life;  // the texture manager's `life`
+    void ReleaseTextureUses(cloadobj_conteiner& model);
 };
 
 // The four display lists of a model, compiled in the order shaded, glow, plain, shadow.

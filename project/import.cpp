@@ -1,6 +1,7 @@
 #include "project/project.h"
 
 #include "model/cloadobj.h"
+#include "platform/file_identity.h"
 #include "render/ctexture.h"
 
 namespace {
@@ -42,13 +43,16 @@ cMath::vector4 ImportSize(const cMath::vector4& extent) {
 
 bool project::ImportOBJ(char* path) {
     if (loader == nullptr || !IsRegularFile(path)) return false;
-    cloadobj_conteiner* model = loader->LoadObj(path, DrawLoading2);
-    // The loader hands back an empty model for a file it could not read.
+    cloadobj_conteiner* model = loader->LoadObjShared(path, DrawLoading2);
+    std::shared_ptr<const ObjectHold> hold = HoldModel(loader, model);
+    // The loader hands back an empty model for a file it could not read; the hold gives it back.
     if (model == nullptr || !model->readable || model->triangle_count == 0) return false;
 
     pObject o;
     o.type = 1;
     o.model = model;
+    o.name = path;
+    o.hold = std::move(hold);
     o.size = ImportSize(model->bbox[1] - model->bbox[0]);
     o.position = cMath::vector4(0, 0, 0, 0);
     o.rotate = cMath::vector4(0, 0, 0, 0);
@@ -59,12 +63,14 @@ bool project::ImportOBJ(char* path) {
 
 bool project::ImportImage(char* path) {
     if (loader == nullptr || loader->textures == nullptr || !IsRegularFile(path)) return false;
-    const int texture = loader->textures->Load(path);
+    // One texture however the records spell the image's path.
+    const int texture = loader->textures->Load(CanonicalPath(path).c_str());
     if (texture < 0) return false;
 
     pObject o;
     o.type = 0;
     o.texture = texture;
+    o.hold = HoldTexture(loader->textures, texture);
     o.name = path;
     o.size = cMath::vector4(1.0f, 0.02f, 1.0f, 1.0f);
     o.position = cMath::vector4(0, 0, 0, 0);

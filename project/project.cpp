@@ -1,6 +1,7 @@
 #include "project/project.h"
 
 #include "model/cloadobj.h"
+#include "platform/file_identity.h"
 #include "project/project_file.h"
 #include "render/cshader.h"
 #include "render/ctexture.h"
@@ -34,7 +35,9 @@ void PlaceAxis(float extent, float size, float corner, float anchor, float* move
 ProjectRecord RecordOf(const project::pObject& o) {
     ProjectRecord rec;
     rec.type = o.type;
-    rec.path = (o.type == 1 && o.model != nullptr) ? o.model->name : o.name;
+    // A model record keeps the spelling it was imported or opened with, even when the model
+    // is shared with a record that named the same file otherwise.
+    rec.path = (o.type == 1 && o.model != nullptr && o.name.empty()) ? o.model->name : o.name;
     rec.position = o.position;
     rec.size = o.size;
     rec.move = o.move;
@@ -44,6 +47,31 @@ ProjectRecord RecordOf(const project::pObject& o) {
 }
 
 }  // namespace
+
+// ---- uses of models and textures ----
+
+ObjectHold::~ObjectHold() {
+    if (model != nullptr && loader != nullptr && !loader_life.expired()) loader->Release(model);
+    if (texture >= 0 && textures != nullptr && !textures_life.expired()) textures->Free(texture);
+}
+
+std::shared_ptr<const ObjectHold> HoldModel(cloadobj* loader, cloadobj_conteiner* model) {
+    if (loader == nullptr || model == nullptr) return nullptr;
+    auto hold = std::make_shared<ObjectHold>();
+    hold->loader = loader;
+    hold->loader_life = loader->life;
+    hold->model = model;
+    return hold;
+}
+
+std::shared_ptr<const ObjectHold> HoldTexture(Ctexture* textures, int texture) {
+    if (textures == nullptr || texture < 0) return nullptr;
+    auto hold = std::make_shared<ObjectHold>();
+    hold->textures = textures;
+    hold->textures_life = textures->life;
+    hold->texture = texture;
+    return hold;
+}
 
 // ---- plain helpers ----
 
@@ -195,9 +223,11 @@ bool project::OpenData(char* path) {
         o.rotate = rec.rotate;
         const bool loadable = loader != nullptr && IsRegularFile(o.name.c_str());
         if (o.type == 1 && loadable) {
-            o.model = loader->LoadObj(o.name.data(), DrawLoading2);
+            o.model = loader->LoadObjShared(o.name.data(), DrawLoading2);
+            o.hold = HoldModel(loader, o.model);
         } else if (o.type == 0) {
-            o.texture = (loadable && loader->textures != nullptr) ? loader->textures->Load(o.name.c_str()) : -1;
+            o.texture = (loadable && loader->textures != nullptr) ? loader->textures->Load(CanonicalPath(o.name).c_str()) : -1;
+            if (o.texture >= 0) o.hold = HoldTexture(loader->textures, o.texture);
         }
         opened.push_back(std::move(o));
     }

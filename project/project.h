@@ -4,18 +4,46 @@
 // files, picks the object under the cursor and draws the objects with their
 // highlights and shadow volumes.
 // It never owns models, textures or programs: models stay with the loader, textures
-// with the texture manager, the image program with the shader manager.
+// with the texture manager, the image program with the shader manager. Each object holds
+// one use of its model or texture (see ObjectHold), so that what no object, undo step or
+// start-up scene uses any longer is released.
 #pragma once
 
 #include "math/Cmath.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+class Ctexture;
 class cloadobj;
 struct cloadobj_conteiner;
 struct Shader;
+
+// One use of a model (counted by the loader) or of a texture (counted by the texture
+// manager), given back when the hold is destroyed. Object records share their hold through
+// `pObject::hold`: every copy of a record counts, so an undo step that keeps a copy of a
+// removed object keeps its model or texture loaded, and the last copy to go releases it.
+// A use given back after its loader or texture manager is gone is ignored.
+struct ObjectHold {
+    cloadobj* loader = nullptr;
+    std::weak_ptr<int> loader_life;
+    cloadobj_conteiner* model = nullptr;
+    Ctexture* textures = nullptr;
+    std::weak_ptr<int> textures_life;
+    int texture = -1;
+
+    ObjectHold() = default;
+    ObjectHold(const ObjectHold&) = delete;
+    ObjectHold& operator=(const ObjectHold&) = delete;
+    ~ObjectHold();
+};
+
+// A hold that takes over one use the caller already has (LoadObj's result, a Load's name);
+// null for a null model or a failed texture name (below 0).
+std::shared_ptr<const ObjectHold> HoldModel(cloadobj* loader, cloadobj_conteiner* model);
+std::shared_ptr<const ObjectHold> HoldTexture(Ctexture* textures, int texture);
 
 // Progress callback handed to the loader for project loads: shows nothing.
 void DrawLoading2(int phase, int steps, float value, float total);
@@ -27,12 +55,13 @@ public:
         int32_t type = 0;
         cloadobj_conteiner* model = nullptr;  // models: not owned, the loader keeps it
         int32_t texture = 0;                  // images: texture name, negative when the load failed
-        std::string name;                     // images: the file path; other records: the path they were read with
+        std::string name;                     // the file path the record was imported or read with
         cMath::vector4 position;              // user offset; z is subtracted
         cMath::vector4 size;                  // extent in scene units
         cMath::vector4 move;                  // derived by the placement rule
         cMath::vector4 scale;                 // derived by the placement rule
         cMath::vector4 rotate;                // degrees about x, y, z
+        std::shared_ptr<const ObjectHold> hold;  // the use of `model` or `texture`, shared by copies
     };
 
     std::vector<pObject> objects;

@@ -380,6 +380,15 @@ void Ctexture::Free(int texture) {
     }
 }
 
+void Ctexture::Retain(int texture) {
+    for (size_t i = 0; i < texture_ids.size(); ++i) {
+        if (static_cast<int>(texture_ids[i]) == texture) {
+            ++use_counts[i];
+            return;
+        }
+    }
+}
+
 void Ctexture::Free(char* path) { Free(static_cast<const char*>(path)); }
 
 void Ctexture::Free(const char* path) {

@@ -1,5 +1,6 @@
 // Texture manager: turns image files into OpenGL 2D textures with a full mipmap chain and
-// keeps one table entry per path string, shared through a use count.
+// keeps one table entry per path string, shared through a use count (Load and Retain
+// count a use, Free gives one back).
 // Owns every texture it creates and the path copies of its table. It never draws, never
 // reports messages and never normalises paths (two spellings of one file are two entries).
 #pragma once
@@ -48,4 +49,13 @@ public:
     void Free(const char* path);
     // Deletes every texture and empties the table, whatever the counts.
     void Free();
+
+    // Counts one more use of an entry (a holder that got the name from someone else's Load,
+    // such as an undo step keeping a removed image); unknown names are ignored. Free gives it
+    // back.
+    void Retain(int texture);
+
+    // Lives exactly as long as the manager: holders keep a weak copy, so that a use given
+    // back after the manager is gone is ignored.
+    const std::shared_ptr<int> life = std::make_shared<int>(0);
 };

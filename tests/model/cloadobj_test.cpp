@@ -391,6 +391,44 @@ TEST_F(ModelLoaderTest, FreeObjectUnregistersAndDeletesLists) {
     EXPECT_TRUE(glIsList(b->list_glow));
 }
 
+TEST_F(ModelLoaderTest, LastReleasedUseReleasesTheModelAndItsMaps) {
+    cloadobj_conteiner* m = Load(Fixture("mtl-in-other-folder/model.obj"));
+    ASSERT_GT(m->materials[0].tex_diffuse, 0);
+    ASSERT_EQ(textures->texture_ids.size(), 1u);
+    const GLuint list = m->list_shaded;
+    loader->Retain(m);
+    loader->Release(m);
+    ASSERT_EQ(loader->models.size(), 1u);
+    EXPECT_TRUE(glIsList(list));
+    // Unknown models are ignored by both.
+    cloadobj_conteiner stranger;
+    loader->Retain(&stranger);
+    loader->Release(&stranger);
+    loader->Release(nullptr);
+    EXPECT_EQ(loader->models.size(), 1u);
+    loader->Release(m);
+    EXPECT_TRUE(loader->models.empty());
+    EXPECT_FALSE(glIsList(list));
+    EXPECT_TRUE(textures->texture_ids.empty());
+}
+
+TEST_F(ModelLoaderTest, SharedLoadHandsOutTheModelOfTheSameFileUntilItChanges) {
+    cloadobj_conteiner* a = loader->LoadObjShared(Fixture("quad-face.obj").c_str(), nullptr);
+    const std::string other = std::string(MORVA_TEST_DATA_DIR) + "/../data/./quad-face.obj";
+    EXPECT_EQ(loader->LoadObjShared(other.c_str(), nullptr), a);
+    EXPECT_EQ(a->use_count, 2);
+    EXPECT_EQ(loader->models.size(), 1u);
+    // A rewritten file is a new load; so is a file that cannot be read.
+    WriteText(temp + "/changing.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    cloadobj_conteiner* first = loader->LoadObjShared((temp + "/changing.obj").c_str(), nullptr);
+    WriteText(temp + "/changing.obj", "v 0 0 0\nv 2 0 0\nv 0 1 0\nf 1 2 3\nf 1 3 2\n");
+    cloadobj_conteiner* second = loader->LoadObjShared((temp + "/changing.obj").c_str(), nullptr);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(second->triangle_count, 2u);
+    cloadobj_conteiner* missing = loader->LoadObjShared((temp + "/missing.obj").c_str(), nullptr);
+    EXPECT_NE(loader->LoadObjShared((temp + "/missing.obj").c_str(), nullptr), missing);
+}
+
 TEST_F(ModelLoaderTest, ClampModeOnlyTouchesDiffuseMaps) {
     cloadobj_conteiner* m = Load(Fixture("mtl-in-other-folder/model.obj"));
     const GLuint diffuse = GLuint(m->materials[0].tex_diffuse);

@@ -2,6 +2,8 @@
 // models, and reopening a saved project with its files.
 #include "tests/project/scene_fixture.h"
 
+#include "project/project_file.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -35,11 +37,129 @@ TEST_F(ImportTest, ModelIsFittedRoundedAndAnchored) {
     EXPECT_TRUE(p->GetMissingFiles().empty());
 }
 
-TEST_F(ImportTest, ImportingTheSameModelTwiceGivesTwoModels) {
+bool IsRegistered(const cloadobj* loader, const cloadobj_conteiner* model) {
+    for (const auto& m : loader->models) {
+        if (m.get() == model) return true;
+    }
+    return false;
+}
+
+bool HasTexture(const Ctexture* textures, int name) {
+    for (unsigned id : textures->texture_ids) {
+        if (int(id) == name) return true;
+    }
+    return false;
+}
+
+TEST_F(ImportTest, RecordsNamingOneFileShareOneModelAndStayTheirOwnObjects) {
+    const size_t loaded = loader->models.size();
+    const std::string folder = std::string(MORVA_TEST_DATA_DIR);
+    const std::string base = folder.substr(folder.find_last_of('/') + 1);
+    for (const std::string& spelling : {Data("cube.obj"), folder + "/./cube.obj", folder + "/../" + base + "//cube.obj"}) {
+        ASSERT_TRUE(Import(spelling)) << spelling;
+    }
+    ASSERT_EQ(p->objects.size(), 3u);
+    EXPECT_EQ(loader->models.size(), loaded + 1);
+    EXPECT_EQ(p->objects[1].model, p->objects[0].model);
+    EXPECT_EQ(p->objects[2].model, p->objects[0].model);
+    // Each record keeps its own spelling and its own placement.
+    EXPECT_EQ(p->objects[1].name, folder + "/./cube.obj");
+    cMath::vector4 moved(0.5f, 0, 0, 0);
+    p->PositionOBJ(1, &moved);
+    EXPECT_EQ(p->objects[0].position.x, 0.0f);
+    // Removing two of them leaves the model with the third.
+    p->DeleteOBJ(0);
+    p->DeleteOBJ(0);
+    EXPECT_TRUE(IsRegistered(loader, p->objects[0].model));
+    EXPECT_TRUE(glIsList(p->objects[0].model->list_shaded));
+}
+
+TEST_F(ImportTest, ProjectNamingOneFileFortyTimesLoadsItOnce) {
+    const std::string image = WriteImage("shared.png", 4, 4, [](int, int, uint8_t* px) {
+        px[0] = px[1] = px[2] = 90;
+        px[3] = 255;
+    });
+    const std::string image_folder = image.substr(0, image.find_last_of('/'));
+    std::vector<ProjectRecord> records(80);
+    for (int i = 0; i < 40; ++i) {
+        ProjectRecord& model = records[size_t(i) * 2];
+        ProjectRecord& picture = records[size_t(i) * 2 + 1];
+        model.type = 1;
+        model.path = i % 2 ? Data("cube.obj") : std::string(MORVA_TEST_DATA_DIR) + "/././cube.obj";
+        picture.type = 0;
+        picture.path = i % 2 ? image : image_folder + "/./" + std::string(size_t(i % 3), '/') + "shared.png";
+        model.size = picture.size = cMath::vector4(0.5f, 0.5f, 0.5f, 0);
+    }
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(SerializeProjectFile(records, &bytes));
+    const std::string file = temp_dir + "/forty.PRJ";
+    ASSERT_TRUE(WriteFileAtomically(file.c_str(), bytes));
+    const size_t models = loader->models.size(), images = textures->texture_ids.size();
+    ASSERT_TRUE(p->OpenData(const_cast<char*>(file.c_str())));
+    ASSERT_EQ(p->objects.size(), 80u);
+    EXPECT_TRUE(p->GetMissingFiles().empty());
+    EXPECT_EQ(loader->models.size(), models + 1);
+    EXPECT_EQ(textures->texture_ids.size(), images + 1);
+    for (const project::pObject& o : p->objects) {
+        if (o.type == 1) {
+            EXPECT_EQ(o.model, p->objects[0].model);
+        } else {
+            EXPECT_EQ(o.texture, p->objects[1].texture);
+        }
+    }
+    // Opening it again while it is open loads nothing more.
+    ASSERT_TRUE(p->OpenData(const_cast<char*>(file.c_str())));
+    EXPECT_EQ(loader->models.size(), models + 1);
+    EXPECT_EQ(textures->texture_ids.size(), images + 1);
+}
+
+TEST_F(ImportTest, NewProjectReleasesTheModelsAndImagesNoObjectUses) {
+    const std::string image = WriteImage("released.png", 4, 4, [](int, int, uint8_t* px) {
+        px[0] = px[1] = px[2] = 30;
+        px[3] = 255;
+    });
+    const size_t models = loader->models.size(), images = textures->texture_ids.size();
     ASSERT_TRUE(Import(Data("cube.obj")));
+    ASSERT_TRUE(ImportPicture(image));
+    ASSERT_TRUE(ImportPicture(image));
+    const cloadobj_conteiner* model = p->objects[0].model;
+    const GLuint list = model->list_shaded;
+    const int texture = p->objects[1].texture;
+    p->DeleteOBJ(1);
+    EXPECT_TRUE(HasTexture(textures, texture));  // the other image record still uses it
+    p->Reset();
+    EXPECT_FALSE(IsRegistered(loader, model));
+    EXPECT_FALSE(glIsList(list));
+    EXPECT_FALSE(HasTexture(textures, texture));
+    EXPECT_EQ(loader->models.size(), models);
+    EXPECT_EQ(textures->texture_ids.size(), images);
+    // A failed import keeps nothing loaded either.
+    EXPECT_FALSE(Import(Data("no-geometry.obj")));
+    EXPECT_EQ(loader->models.size(), models);
+}
+
+TEST_F(ImportTest, ACopyOfARemovedObjectKeepsItsModelAndImageLoaded) {
+    const std::string image = WriteImage("kept.png", 4, 4, [](int, int, uint8_t* px) {
+        px[0] = px[1] = px[2] = 200;
+        px[3] = 255;
+    });
     ASSERT_TRUE(Import(Data("cube.obj")));
-    ASSERT_EQ(p->objects.size(), 2u);
-    EXPECT_NE(p->objects[0].model, p->objects[1].model);
+    ASSERT_TRUE(ImportPicture(image));
+    // What an undo step keeps of the objects it may bring back.
+    std::vector<project::pObject> kept = p->objects;
+    p->Reset();
+    ASSERT_TRUE(IsRegistered(loader, kept[0].model));
+    EXPECT_TRUE(glIsList(kept[0].model->list_shaded));
+    EXPECT_TRUE(HasTexture(textures, kept[1].texture));
+    // Brought back, dropped from the copy: still loaded; then gone with the last record.
+    p->objects = kept;
+    kept.clear();
+    ASSERT_TRUE(IsRegistered(loader, p->objects[0].model));
+    const cloadobj_conteiner* model = p->objects[0].model;
+    const int texture = p->objects[1].texture;
+    p->Reset();
+    EXPECT_FALSE(IsRegistered(loader, model));
+    EXPECT_FALSE(HasTexture(textures, texture));
 }
 
 TEST_F(ImportTest, UnreadableOrEmptyModelAddsNothing) {
