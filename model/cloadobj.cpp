@@ -8,6 +8,7 @@
 #include "model/obj_text.h"
 #include "model/text_numbers.h"
 #include "platform/file_identity.h"
+#include "platform/files.h"
 #include "platform/system_memory.h"
 #include "render/cshader.h"
 #include "render/ctexture.h"
@@ -114,7 +115,7 @@ std::vector<std::string> BlankSeparatedWords(const std::string& text) {
 // A "mtllib" statement names one file, or, when no file of that whole name exists, several
 // files separated by blanks.
 void ReadMaterialLibraries(cloadobj& loader, cloadobj_conteiner& m, const std::string& text) {
-    if (!FindBeside(FolderOf(m.name), text).empty()) {
+    if (!FindBeside(files::FolderOf(m.name), text).empty()) {
         loader.LoatMtl(&m, text.c_str());
         return;
     }
@@ -256,12 +257,12 @@ cloadobj_conteiner* cloadobj::LoadObjShared(const char* path, LoadProgressFuncti
 
 void cloadobj::LoatMtl(cloadobj_conteiner* model, const char* file_name) {
     if (model == nullptr || file_name == nullptr) return;
-    const std::string path = FindBeside(FolderOf(model->name), file_name);
+    const std::string path = FindBeside(files::FolderOf(model->name), file_name);
     FileBytes bytes;
     if (path.empty() || !ReadFileBytes(path.c_str(), bytes)) return;
     MtlText text;
     ParseMtlText(bytes.begin(), bytes.end(), text);
-    const std::string folder = FolderOf(path);
+    const std::string folder = files::FolderOf(path);
     for (const MtlMapStatement& map : text.maps) {
         std::string image = FindBeside(folder, map.path);
         // One texture however the maps spell the image's path.

@@ -1,4 +1,5 @@
-// Whole-file reading for the model readers: one read into one buffer, no text conversion.
+// Whole-file reading for the model readers: one read into one buffer, no text conversion,
+// and the rule for finding files named inside model files.
 // Never throws; a file that cannot be opened, read or held in memory reports false.
 #pragma once
 
@@ -13,14 +14,11 @@ struct FileBytes {
     const char* end() const { return data.get() + size; }
 };
 
+// Reads a regular file for exactly the size it reports when opened (never a pipe or a
+// device, never waiting for one).
 bool ReadFileBytes(const char* path, FileBytes& out);
 
-// True when `path` names an existing regular file.
-bool IsRegularFile(const std::string& path);
-
-// The folder part of a path including its last '/', or "" when there is none.
-std::string FolderOf(const std::string& path);
-
 // A name written inside a file: tried beside that file first (folder + name), then as
-// written (relative to the working directory). Empty when neither exists.
+// written (relative to the working directory); a name written with '\' between folders is
+// tried with the system's separators after that. Empty when none is a regular file.
 std::string FindBeside(const std::string& folder, const std::string& name);

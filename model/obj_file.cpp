@@ -1,15 +1,13 @@
 // Block-wise reading of an OBJ file: each block is read up to its last line feed, the rest
 // of the block moves to the front of the next one; a line longer than the block grows it.
-// A large regular file is read in parts on two threads, merged in order.
+// A large file is read in parts on two threads, merged in order. Only the bytes the file
+// reported when it was opened are read.
 #include "model/obj_text.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include "platform/files.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -18,14 +16,18 @@
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
+// The last line feed of [begin, begin + size), or null.
+const char* LastLineFeed(const char* begin, size_t size) {
+    for (const char* p = begin + size; p > begin;) {
+        if (*--p == '\n') return p;
+    }
+    return nullptr;
+}
 
 // Feeds the complete lines of a full block to `state` and moves the unfinished last line to
 // the front; a block holding no line feed at all (one long line) is doubled instead.
 void FeedWholeLines(ObjTextState& state, std::unique_ptr<char[]>& buffer, size_t& capacity, size_t& filled) {
-    const char* last_nl = static_cast<const char*>(memrchr(buffer.get(), '\n', filled));
+    const char* last_nl = LastLineFeed(buffer.get(), filled);
     if (last_nl == nullptr) {
         std::unique_ptr<char[]> bigger(new char[capacity * 2]);
         std::memcpy(bigger.get(), buffer.get(), filled);
@@ -40,45 +42,12 @@ void FeedWholeLines(ObjTextState& state, std::unique_ptr<char[]>& buffer, size_t
     filled = remaining;
 }
 
-bool ReadBlocks(std::FILE* f, ObjTextState& state, size_t block_size) {
-    size_t capacity = std::max<size_t>(block_size, 16);
-    std::unique_ptr<char[]> buffer(new char[capacity]);
-    size_t filled = 0;
-    for (;;) {
-        const size_t wanted = capacity - filled;
-        const size_t got = std::fread(buffer.get() + filled, 1, wanted, f);
-        filled += got;
-        if (got < wanted) {
-            if (std::ferror(f)) return false;
-            FeedObjText(state, buffer.get(), buffer.get() + filled, true);
-            return true;
-        }
-        FeedWholeLines(state, buffer, capacity, filled);
-    }
-}
-
-// Feeds the bytes of the file from `from` up to `to` (or its end, for kToEnd) to `state`
-// in blocks read with pread, each up to its last line feed as ReadBlocks does. `last`: the
-// range ends the file, its text after the final line feed is the last line; otherwise the
-// range must end with a line feed. Stops early once a detached part needs reading in
-// sequence.
-constexpr uint64_t kToEnd = ~uint64_t(0);
-
-bool ReadAt(int fd, char* into, size_t wanted, uint64_t offset, size_t& got) {
-    got = 0;
-    while (got < wanted) {
-        const ssize_t n = pread(fd, into + got, wanted - got, off_t(offset + got));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) break;
-        got += size_t(n);
-    }
-    return true;
-}
-
-bool FeedFileRange(int fd, uint64_t from, uint64_t to, size_t block_size, ObjTextState& state, bool last) {
+// Feeds the bytes of the file from `from` up to `to` to `state` in blocks, each up to its
+// last line feed. `last`: the range ends the file, its text after the final line feed is the
+// last line; otherwise the range must end with a line feed. Stops early once a detached part
+// needs reading in sequence.
+bool FeedFileRange(const files::ReadableFile& file, uint64_t from, uint64_t to, size_t block_size,
+                   ObjTextState& state, bool last) {
     size_t capacity = std::max<size_t>(block_size, 16);
     std::unique_ptr<char[]> buffer(new char[capacity]);
     size_t filled = 0;
@@ -87,12 +56,12 @@ bool FeedFileRange(int fd, uint64_t from, uint64_t to, size_t block_size, ObjTex
         if (state.needs_sequence) return true;
         size_t wanted = capacity - filled;
         bool range_end = false;
-        if (to != kToEnd && to - offset <= wanted) {
+        if (to - offset <= wanted) {
             wanted = size_t(to - offset);
             range_end = true;
         }
         size_t got = 0;
-        if (!ReadAt(fd, buffer.get() + filled, wanted, offset, got)) return false;
+        if (!files::ReadAt(file, offset, buffer.get() + filled, wanted, got)) return false;
         offset += got;
         filled += got;
         if (got < wanted || range_end) {
@@ -106,13 +75,13 @@ bool FeedFileRange(int fd, uint64_t from, uint64_t to, size_t block_size, ObjTex
 
 // The first line start at or after `offset`; 0 when there is none before the file's end (or
 // it cannot be read).
-uint64_t LineStartFrom(int fd, uint64_t offset, uint64_t size) {
+uint64_t LineStartFrom(const files::ReadableFile& file, uint64_t offset, uint64_t size) {
     if (offset == 0) return 0;
     --offset;  // the byte before: `offset` is a line start when that one is a line feed
     char window[4096];
     while (offset < size) {
         size_t got = 0;
-        if (!ReadAt(fd, window, sizeof window, offset, got) || got == 0) return 0;
+        if (!files::ReadAt(file, offset, window, sizeof window, got) || got == 0) return 0;
         const void* nl = std::memchr(window, '\n', got);
         if (nl != nullptr) {
             const uint64_t start = offset + uint64_t(static_cast<const char*>(nl) - window) + 1;
@@ -126,11 +95,11 @@ uint64_t LineStartFrom(int fd, uint64_t offset, uint64_t size) {
 // Where the parts of a file of `size` bytes begin: 0, then line starts near every
 // `part_bytes` (at least two parts); the file's size last. Fewer than three entries when
 // the file cannot be cut.
-std::vector<uint64_t> PartBounds(int fd, uint64_t size, uint64_t part_bytes) {
+std::vector<uint64_t> PartBounds(const files::ReadableFile& file, uint64_t size, uint64_t part_bytes) {
     const uint64_t count = std::max<uint64_t>(2, (size + part_bytes - 1) / std::max<uint64_t>(part_bytes, 1));
     std::vector<uint64_t> bounds{0};
     for (uint64_t k = 1; k < count; ++k) {
-        const uint64_t start = LineStartFrom(fd, size / count * k, size);
+        const uint64_t start = LineStartFrom(file, size / count * k, size);
         if (start == 0) break;
         if (start > bounds.back()) bounds.push_back(start);
     }
@@ -140,16 +109,15 @@ std::vector<uint64_t> PartBounds(int fd, uint64_t size, uint64_t part_bytes) {
 
 thread_local size_t last_merged_parts = 0;
 
-// Reads a regular file in parts on two threads (see ReadObjTextInParts); the last part
-// reads on to the end of the file.
-bool ReadInParts(int fd, const std::vector<uint64_t>& bounds, const ObjFileReading& how, ObjTextState& state) {
+// Reads a file in parts on two threads (see ReadObjTextInParts).
+bool ReadInParts(const files::ReadableFile& file, const std::vector<uint64_t>& bounds, const ObjFileReading& how, ObjTextState& state) {
     const size_t parts = bounds.size() - 1;
     size_t merged = 0;
     const bool ok = ReadObjTextInParts(
         state, parts,
         [&](ObjTextState& s, size_t i) {
             const bool last = i + 1 == parts;
-            return FeedFileRange(fd, bounds[i], last ? kToEnd : bounds[i + 1], how.block_size, s, last);
+            return FeedFileRange(file, bounds[i], bounds[i + 1], how.block_size, s, last);
         },
         how.part_bytes, merged, how.sharing);
     last_merged_parts = merged;
@@ -161,26 +129,21 @@ bool ReadInParts(int fd, const std::vector<uint64_t>& bounds, const ObjFileReadi
 bool ReadObjFile(const char* path, ObjText& out, ObjLineHook hook, const ObjFileReading& how) {
     out = ObjText{};
     last_merged_parts = 0;
-    if (path == nullptr) return false;
-    std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path, "rb"));
-    if (!f) return false;
-    struct stat info {};
-    if (fstat(fileno(f.get()), &info) != 0 || S_ISDIR(info.st_mode)) return false;
+    files::ReadableFile file;
+    if (files::OpenForReading(path, file) != files::OpenStatus::kOpened) return false;
     ObjTextState state;
     BeginObjText(state, out, hook);
     bool ok = false;
     try {
-        const uint64_t size = info.st_size > 0 ? uint64_t(info.st_size) : 0;
+        const uint64_t size = file.size;
         const bool two_cores = std::thread::hardware_concurrency() >= 2;
         ReserveObjText(out, size);
         std::vector<uint64_t> bounds;
-        if (S_ISREG(info.st_mode) && two_cores && size >= how.two_threads_from_bytes) {
-            bounds = PartBounds(fileno(f.get()), size, how.part_bytes);
-        }
+        if (two_cores && size >= how.two_threads_from_bytes) bounds = PartBounds(file, size, how.part_bytes);
         if (bounds.size() >= 3) {
-            ok = ReadInParts(fileno(f.get()), bounds, how, state);
+            ok = ReadInParts(file, bounds, how, state);
         } else {
-            ok = ReadBlocks(f.get(), state, how.block_size);
+            ok = FeedFileRange(file, 0, size, how.block_size, state, true);
         }
         if (ok) FinishObjText(state);
     } catch (const std::bad_alloc&) {

@@ -3,8 +3,7 @@
 #include "model/obj_text.h"
 
 #include "model/text_numbers.h"
-
-#include <sys/mman.h>
+#include "platform/memory_hints.h"
 
 #include <algorithm>
 #include <atomic>
@@ -620,10 +619,7 @@ namespace {
 
 template <typename T>
 void AdviseHugePages(const std::vector<T>& v) {
-    constexpr uintptr_t kHuge = uintptr_t(2) << 20;
-    const uintptr_t first = (reinterpret_cast<uintptr_t>(v.data()) + kHuge - 1) & ~(kHuge - 1);
-    const uintptr_t last = (reinterpret_cast<uintptr_t>(v.data() + v.capacity())) & ~(kHuge - 1);
-    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+    files::AdviseHugePages(const_cast<T*>(v.data()), v.capacity() * sizeof(T));
 }
 
 // Lines read by the other thread, for the progress of the reading one: the lines of the

@@ -2,12 +2,12 @@
 
 #include "model/cloadobj.h"
 #include "platform/file_identity.h"
+#include "platform/files.h"
 #include "project/project_file.h"
 #include "render/cshader.h"
 #include "render/ctexture.h"
 
 #include <cmath>
-#include <sys/stat.h>
 #include <utility>
 
 namespace {
@@ -77,10 +77,7 @@ std::shared_ptr<const ObjectHold> HoldTexture(Ctexture* textures, int texture) {
 
 bool IsValidObjectIndex(int i, size_t count) { return size_t(uint32_t(i)) < count; }
 
-bool IsRegularFile(const char* path) {
-    struct stat st;
-    return path != nullptr && ::stat(path, &st) == 0 && S_ISREG(st.st_mode);
-}
+bool IsRegularFile(const char* path) { return files::IsRegularFile(path); }
 
 bool IsUsableModel(const project::pObject& o) {
     return o.type == 1 && o.model != nullptr && o.model->readable;

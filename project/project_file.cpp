@@ -1,16 +1,8 @@
 #include "project/project_file.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include "platform/files.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <climits>
+#include <cstring>
 
 namespace {
 
@@ -98,80 +90,6 @@ bool IsWritablePath(const std::string& path) {
     return path.size() < kProjectMaxPathBytes && path.find('\0') == std::string::npos;
 }
 
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) return false;
-        data += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
-// Creates a fresh file beside the target; the name is unique to this process and call.
-int CreateTemporaryBeside(const std::string& target, std::string* tmp_path) {
-    static unsigned counter = 0;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        *tmp_path = target + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-        const int fd = ::open(tmp_path->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    return -1;
-}
-
-// The folder that holds `path`, for syncing the rename.
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-// The process number in a temporary file's name "<file name>.tmp-<pid>-<n>", or 0 when the
-// name is not one of that file's temporary names.
-pid_t TemporaryOwner(const std::string& name, const std::string& file_name) {
-    const std::string prefix = file_name + ".tmp-";
-    if (name.compare(0, prefix.size(), prefix) != 0) return 0;
-    const char* p = name.c_str() + prefix.size();
-    long long pid = 0;
-    const char* digits = p;
-    while (*p >= '0' && *p <= '9' && pid <= INT_MAX) pid = pid * 10 + (*p++ - '0');
-    if (p == digits || *p++ != '-' || pid <= 0 || pid > INT_MAX) return 0;
-    if (*p < '0' || *p > '9') return 0;
-    while (*p >= '0' && *p <= '9') ++p;
-    return *p == '\0' ? pid_t(pid) : 0;
-}
-
-// Removes the temporary files that saves of `target` killed half-way left beside it: those
-// named after a process that no longer exists. Another process's save in progress, and this
-// process's own, are left alone.
-void RemoveStaleTemporaries(const std::string& target) {
-    const std::string folder = FolderOf(target);
-    const std::string file_name = target.substr(target.find_last_of('/') + 1);
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) return;
-    while (const dirent* entry = ::readdir(dir)) {
-        const pid_t owner = TemporaryOwner(entry->d_name, file_name);
-        if (owner == 0 || owner == ::getpid()) continue;
-        if (::kill(owner, 0) == 0 || errno != ESRCH) continue;
-        const std::string path = folder + "/" + entry->d_name;
-        struct stat st;
-        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.c_str());
-    }
-    ::closedir(dir);
-}
-
-void SyncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);  // best effort: the file itself is already on disk
-    ::close(fd);
-}
-
 }  // namespace
 
 bool ParseProjectFile(const uint8_t* data, size_t size, std::vector<ProjectRecord>* out) {
@@ -219,59 +137,9 @@ bool SerializeProjectFile(const std::vector<ProjectRecord>& records, std::vector
 }
 
 bool ReadWholeFile(const char* path, std::vector<uint8_t>* out) {
-    if (path == nullptr) return false;
-    std::FILE* f = std::fopen(path, "rb");
-    if (f == nullptr) return false;
-    std::vector<uint8_t> bytes;
-    uint8_t chunk[64 * 1024];
-    bool ok = true;
-    for (;;) {
-        const size_t n = std::fread(chunk, 1, sizeof chunk, f);
-        if (bytes.size() + n > kMaxProjectFileBytes) {
-            ok = false;
-            break;
-        }
-        bytes.insert(bytes.end(), chunk, chunk + n);
-        if (n < sizeof chunk) {
-            ok = !std::ferror(f);
-            break;
-        }
-    }
-    std::fclose(f);
-    if (ok) *out = std::move(bytes);
-    return ok;
+    return out != nullptr && files::ReadWholeFile(path, kMaxProjectFileBytes, *out);
 }
 
 bool WriteFileAtomically(const char* path, const std::vector<uint8_t>& bytes) {
-    if (path == nullptr || path[0] == '\0') return false;
-    std::string target(path);
-    struct stat existing;
-    const bool target_exists = ::stat(path, &existing) == 0;
-    if (target_exists) {
-        // Only a regular file that may be written is ever replaced, and through a link
-        // the file it points at is replaced, not the link.
-        if (!S_ISREG(existing.st_mode) || ::access(path, W_OK) != 0) return false;
-        char* resolved = ::realpath(path, nullptr);
-        if (resolved == nullptr) return false;
-        target = resolved;
-        std::free(resolved);
-    }
-
-    std::string tmp;
-    const int fd = CreateTemporaryBeside(target, &tmp);
-    if (fd < 0) return false;
-
-    bool ok = true;
-    if (target_exists) ok = ::fchmod(fd, existing.st_mode & 07777) == 0;
-    ok = ok && WriteAll(fd, bytes.data(), bytes.size());
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(tmp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    SyncFolder(FolderOf(target));
-    RemoveStaleTemporaries(target);
-    return true;
+    return files::WriteFileAtomically(path, bytes.data(), bytes.size());
 }

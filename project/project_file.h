@@ -40,11 +40,12 @@ bool ParseProjectFile(const uint8_t* data, size_t size, std::vector<ProjectRecor
 // to be read back or holds a zero byte.
 bool SerializeProjectFile(const std::vector<ProjectRecord>& records, std::vector<uint8_t>* out);
 
-// Reads a whole regular file (at most 256 MiB). False when it cannot be read.
+// Reads a whole regular file (at most 256 MiB) for exactly the size it reports when opened;
+// a pipe or a device is refused without waiting for it. False when it cannot be read.
 bool ReadWholeFile(const char* path, std::vector<uint8_t>* out);
 
 // Writes bytes to a temporary file beside `path`, syncs it and renames it over `path`.
 // On any failure the temporary file is removed, `path` is left as it was and the
-// result is false. After a success, temporary files of `path` left by saves that were
-// killed (their process is gone) are removed.
+// result is false. After a success, temporary files of `path` that no save holds any more
+// (left by saves that were killed) are removed.
 bool WriteFileAtomically(const char* path, const std::vector<uint8_t>& bytes);

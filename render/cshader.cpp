@@ -1,5 +1,7 @@
 #include "render/cshader.h"
 
+#include "platform/files.h"
+
 #include <GL/gl.h>
 #include <GL/glext.h>
 
@@ -14,28 +16,23 @@ namespace {
 constexpr GLint kMaxLogBytes = 64 * 1024;
 const char kLogCutNote[] = "Shader Log contained more information!";
 
-// The whole file as text; empty when it cannot be opened or read (a directory, say).
+// Sources longer than this are not read.
+constexpr uint64_t kMaxSourceBytes = 16 * 1024 * 1024;
+
+// The whole file as text; empty when it cannot be opened or read (a directory, a pipe).
 std::string ReadSource(const char* path) {
     std::string text;
-    if (!path) return text;
-    FILE* file = std::fopen(path, "rb");
-    if (!file) return text;
-    char chunk[4096];
-    size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
-    std::fclose(file);
+    if (!files::ReadWholeFile(path, kMaxSourceBytes, text)) text.clear();
     return text;
 }
 
 // Replaces `file` with the info log; a file that cannot be opened loses the log silently.
 void WriteLog(const char* file, GLint log_length, const std::vector<char>& log, GLsizei written) {
-    FILE* out = std::fopen(file, "wb");
-    if (!out) return;
     const GLsizei capacity = static_cast<GLsizei>(log.size());
     const GLsizei text_length = std::max(0, std::min(written, capacity - 1));
-    if (text_length > 0) std::fwrite(log.data(), 1, static_cast<size_t>(text_length), out);
-    if (log_length > capacity) std::fwrite(kLogCutNote, 1, sizeof kLogCutNote - 1, out);
-    std::fclose(out);
+    std::string text(log.data(), static_cast<size_t>(text_length));
+    if (log_length > capacity) text += kLogCutNote;
+    files::WriteWholeFile(file, text.data(), text.size());
 }
 
 // Fetches the info log of a shader or program object (through the matching pair of GL

@@ -1,11 +1,11 @@
 #include "render/ctexture.h"
 
+#include "platform/files.h"
+
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <GL/glu.h>
 #include <stb/stb_image.h>
-
-#include <sys/stat.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -231,17 +231,7 @@ bool IsAcceptedFormat(std::string_view bytes) {
 // Reads a regular file of at most kMaxFileBytes completely. False for directories, devices,
 // missing or unreadable files and files that are too large.
 bool ReadImageFile(const char* path, std::string& bytes) {
-    FILE* file = std::fopen(path, "rb");
-    if (!file) return false;
-    struct stat info {};
-    bool ok = fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
-              info.st_size <= kMaxFileBytes;
-    if (ok) {
-        bytes.resize(static_cast<size_t>(info.st_size));
-        ok = std::fread(&bytes[0], 1, bytes.size(), file) == bytes.size();
-    }
-    std::fclose(file);
-    return ok;
+    return files::ReadWholeFile(path, uint64_t(kMaxFileBytes), bytes) && !bytes.empty();
 }
 
 bool HasAcceptableSize(std::string_view bytes, int* width, int* height) {

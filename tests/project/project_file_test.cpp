@@ -300,6 +300,26 @@ TEST_F(ProjectFile, SaveThroughALinkWritesTheLinkedFile) {
     EXPECT_EQ(Bytes(real).size(), 11u);
 }
 
+// Names of 255 bytes, the most a folder entry holds, save and open again: the temporary
+// beside the file has a name of its own length limit, whatever the target's.
+TEST_F(ProjectFile, FilesWithNamesOfTheLongestLengthSave) {
+    std::string euros;
+    for (int i = 0; i < 83; ++i) euros += "\xe2\x82\xac";  // three bytes each
+    for (const std::string& name : {std::string(251, 'n') + ".PRJ", euros + "ab.PRJ"}) {
+        SCOPED_TRACE(name.substr(0, 12));
+        ASSERT_EQ(name.size(), 255u);
+        const std::string path = dir + "/" + name;
+        p.objects.assign(1, Object(0, "/a.png", 2));
+        ASSERT_TRUE(Save(path));
+        ASSERT_TRUE(Save(path));  // replacing it too
+        p.objects.clear();
+        EXPECT_TRUE(Open(path));
+        EXPECT_EQ(p.objects.size(), 1u);
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+        fs::remove(path);
+    }
+}
+
 TEST(ProjectFileFormat, PathsThatCannotBeReadBackAreNotWritten) {
     std::vector<uint8_t> out = {42};
     ProjectRecord rec;

@@ -2,11 +2,13 @@
 // project, the one before or the one being written, never a mix or a cut.
 #include "tests/reliability/child_process.h"
 #include "tests/reliability/helpers/sample_project.h"
+#include "platform/files.h"
 #include "tests/support/gl_test.h"
 
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -103,42 +105,108 @@ TEST(KilledSave, FileIsAlwaysTheOldOrTheNewProject) {
     fs::remove_all(dir, ec);
 }
 
-// A process number that no longer exists: a child that has ended and been waited for.
-pid_t EndedProcess() {
-    const pid_t child = ::fork();
-    if (child == 0) ::_exit(0);
-    ::waitpid(child, nullptr, 0);
-    return child;
-}
-
-TEST(KilledSave, NextSaveRemovesTheTemporaryFilesOfKilledSavesOnly) {
+// The temporaries of killed saves are removed by the next save of the same project; a
+// temporary a live save holds, other projects' files, other names and anything that is not a
+// regular file stay.
+TEST(KilledSave, NextSaveRemovesOnlyTheTemporariesNobodyHolds) {
     const std::string dir = morva_test::MakeTempDir();
     ASSERT_FALSE(dir.empty());
     const std::string file = dir + "/plate.PRJ";
-    const pid_t gone = EndedProcess();
-    ASSERT_GT(gone, 0);
-    ASSERT_NE(::kill(gone, 0), 0);
-    const std::string stale = "plate.PRJ.tmp-" + std::to_string(gone) + "-3";
+    const std::vector<std::string> stale = {"plate.PRJ.tmp-0123abcd", "plate.PRJ.tmp-ffffffff"};
     const std::vector<std::string> kept = {
-        "plate.PRJ.tmp-" + std::to_string(::getpid()) + "-99",   // this process: a save of its own
-        "plate.PRJ.tmp-1-0",                                      // a process that exists
-        "other.PRJ.tmp-" + std::to_string(gone) + "-0",           // another project's
-        "plate.PRJ.tmp-" + std::to_string(gone) + "-x",           // not a temporary name
-        "plate.PRJ.tmp-" + std::to_string(gone),
-        "plate.PRJ.tmp-99999999999999999999-1",
+        "other.PRJ.tmp-0123abcd",                                  // another project's
+        "plate.PRJ.tmp-0123abcx", "plate.PRJ.tmp-0123abc",          // not temporary names
+        "plate.PRJ.tmp-0123abcd0", "plate.PRJ.tmp-0123ABCD",
+        "plate.PRJ.tmp-" + std::to_string(::getpid()) + "-3",       // the names older saves used
     };
     for (const std::string& name : kept) std::ofstream(dir + "/" + name) << "x";
-    std::ofstream(dir + "/" + stale) << "half a project";
-    fs::create_directory(dir + "/plate.PRJ.tmp-" + std::to_string(gone) + "-4");  // not a file
+    for (const std::string& name : stale) std::ofstream(dir + "/" + name) << "half a project";
+    fs::create_directory(dir + "/plate.PRJ.tmp-0000beef");                        // not a file
+    ASSERT_EQ(::mkfifo((dir + "/plate.PRJ.tmp-0000feed").c_str(), 0600), 0);      // not a file
+    const std::string outside = dir + "/outside.txt";
+    std::ofstream(outside) << "not ours";
+    fs::create_symlink(outside, dir + "/plate.PRJ.tmp-0000abcd");                 // a link
+    // A save of the same project still being written by this process.
+    files::AtomicWrite live;
+    ASSERT_TRUE(files::BeginAtomicWrite(file.c_str(), live));
+    ASSERT_TRUE(files::WriteBytes(live, "live", 4));
 
     project p(nullptr);
     FillProject(p, SampleRecords(3, 20, 1));
     ASSERT_TRUE(p.SaveData(const_cast<char*>(file.c_str())));
 
-    EXPECT_FALSE(fs::exists(dir + "/" + stale));
+    for (const std::string& name : stale) EXPECT_FALSE(fs::exists(dir + "/" + name)) << name;
     for (const std::string& name : kept) EXPECT_TRUE(fs::exists(dir + "/" + name)) << name;
-    EXPECT_TRUE(fs::is_directory(dir + "/plate.PRJ.tmp-" + std::to_string(gone) + "-4"));
-    EXPECT_TRUE(fs::exists(file));
+    EXPECT_TRUE(fs::is_directory(dir + "/plate.PRJ.tmp-0000beef"));
+    EXPECT_TRUE(fs::is_fifo(dir + "/plate.PRJ.tmp-0000feed"));
+    EXPECT_TRUE(fs::is_symlink(dir + "/plate.PRJ.tmp-0000abcd"));
+    EXPECT_TRUE(fs::exists(outside));
+    EXPECT_TRUE(fs::exists(live.temporary)) << "a live save lost its temporary";
+    EXPECT_TRUE(files::FinishAtomicWrite(live));
+    EXPECT_EQ(Bytes(file), std::vector<uint8_t>({'l', 'i', 'v', 'e'}));
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+}
+
+// Every byte `fd` delivers until it is closed, as text.
+std::string ReadToEnd(int fd) {
+    std::string text;
+    char c = 0;
+    while (::read(fd, &c, 1) == 1) text += c;
+    return text;
+}
+
+// A save by a process this one cannot see (another PID namespace, another machine on a
+// shared folder): simulated by a save whose first process ended after a second one it
+// started took over the open temporary. Another save of the same project meanwhile leaves
+// that temporary alone, and the live save completes.
+TEST(CoexistingSaves, ALiveSaveIsNotDisturbedWhateverItsProcessNumber) {
+    const std::string dir = morva_test::MakeTempDir();
+    ASSERT_FALSE(dir.empty());
+    const std::string file = dir + "/plate.PRJ";
+    std::vector<uint8_t> a, b;
+    ASSERT_TRUE(SerializeProjectFile(SampleRecords(200, 60, 1), &a));
+    ASSERT_TRUE(SerializeProjectFile(SampleRecords(100, 60, 2), &b));
+    int ready[2], go[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(go), 0);
+    const pid_t first = ::fork();
+    ASSERT_GE(first, 0);
+    if (first == 0) {
+        ::close(ready[0]);
+        ::close(go[1]);
+        static files::AtomicWrite write;  // never destroyed: the second process carries it on
+        if (!files::BeginAtomicWrite(file.c_str(), write) || !files::WriteBytes(write, a.data(), a.size() / 2)) {
+            ::_exit(2);
+        }
+        if (::fork() != 0) ::_exit(0);  // the process that began the save ends
+        if (::write(ready[1], "r", 1) != 1) ::_exit(3);
+        char c = 0;
+        if (::read(go[0], &c, 1) != 1) ::_exit(3);
+        const bool ok = files::WriteBytes(write, a.data() + a.size() / 2, a.size() - a.size() / 2) &&
+                        files::FinishAtomicWrite(write);
+        ::_exit(::write(ready[1], ok ? "1" : "0", 1) == 1 ? 0 : 3);
+    }
+    ::close(ready[1]);
+    ::close(go[0]);
+    ASSERT_EQ(WaitFor(first), 0);
+    char c = 0;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1) << "the save did not get under way";
+    ASSERT_NE(::kill(first, 0), 0) << "the process that began the save still exists";
+    std::vector<std::string> temporaries;
+    for (const fs::directory_entry& e : fs::directory_iterator(dir)) temporaries.push_back(e.path().string());
+    ASSERT_EQ(temporaries.size(), 1u);
+
+    EXPECT_TRUE(files::WriteFileAtomically(file.c_str(), b.data(), b.size()));
+    EXPECT_TRUE(fs::exists(temporaries[0])) << "another save removed a live save's temporary";
+    EXPECT_EQ(Bytes(file), b);
+
+    ASSERT_EQ(::write(go[1], "g", 1), 1);
+    ::close(go[1]);
+    EXPECT_EQ(ReadToEnd(ready[0]), "1") << "the live save failed";
+    ::close(ready[0]);
+    EXPECT_EQ(Bytes(file), a);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
     std::error_code ec;
     fs::remove_all(dir, ec);
 }

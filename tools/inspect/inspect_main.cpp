@@ -5,12 +5,10 @@
 // Exit status: 0 when the file was read, 1 when it could not be read, 2 for a usage error or
 // when no GL context can be made.
 #include "model/cloadobj.h"
+#include "platform/files.h"
 #include "platform/offscreen_gl.h"
 #include "render/cshader.h"
 #include "render/ctexture.h"
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -20,11 +18,6 @@
 namespace {
 
 void NoProgress(int, int, float, float) {}
-
-bool IsFolder(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
 
 void PrintVector(const char* key, const cMath::vector4& v) {
     std::printf("%s: %.6g %.6g %.6g\n", key, double(v.x), double(v.y), double(v.z));
@@ -96,12 +89,12 @@ int main(int argc, char** argv) {
         // The model program is built from the assets folder, as the editor builds it from its
         // working directory; without that folder the model is loaded without the program
         // (and no shader log is written anywhere).
-        char cwd[4096];
-        if (IsFolder(assets) && getcwd(cwd, sizeof cwd) && chdir(assets.c_str()) == 0) {
+        const std::string cwd = files::CurrentFolder();
+        if (files::IsFolder(assets.c_str()) && !cwd.empty() && files::ChangeFolder(assets)) {
             shaders = std::make_unique<cshader>();
             loader = std::make_unique<cloadobj>(&textures, shaders.get());
-            if (chdir(cwd) != 0) {
-                std::fprintf(stderr, "morva-inspect: cannot return to %s\n", cwd);
+            if (!files::ChangeFolder(cwd)) {
+                std::fprintf(stderr, "morva-inspect: cannot return to %s\n", cwd.c_str());
                 return 2;
             }
         } else {
