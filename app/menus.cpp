@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/menu_hints.h"
 #include "platform/cdialog.h"
 #include "platform/cinput.h"
 #include "project/project.h"
@@ -212,6 +213,8 @@ bool DrawOverlay(MenuState& menu) {
     m[1] = pos[1];
     DrawMenuTitles(menu, widths, m, click, uiHit);
     if (menu.menuOpen) DrawMenuItems(menu, m, click, uiHit);
+    // The shortcut column beside the open menu; a click on it is the interface's.
+    if (menu.menuOpen && DrawMenuHints(menu.openMenu, m) && click) uiHit = true;
     return uiHit;
 }
 

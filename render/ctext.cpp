@@ -114,6 +114,12 @@ void Ctext::SetBackColor(float r, float g, float b, float a) {
 
 void Ctext::SetDrawBackground(bool on) { draw_background = on; }
 
+int Ctext::TextWidth(float cw, const char* text) {
+    float pen = 0.0f;
+    for (const char* p = text ? text : ""; *p; ++p) pen += AdvanceWidth(TextAdvance(static_cast<unsigned char>(*p)), cw);
+    return static_cast<int>(pen);
+}
+
 int Ctext::DrawTextGL(float x, float y, float cw, float ch, const char* text, float r, float g,
                       float b, float length) {
     const float top = kInterfaceTop - y;

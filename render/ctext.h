@@ -20,6 +20,9 @@ public:
     int DrawTextGL(float x, float y, float cw, float ch, const char* text, float r, float g,
                    float b, float length);
 
+    // The advance DrawTextGL would return for `text` with cells cw wide, without drawing.
+    static int TextWidth(float cw, const char* text);
+
     // Draws `text` right to left so that it ends at x, y in upward drawing-space pixels, with
     // the narrower advances for numbers with units. Returns the (negative or zero) advance.
     int DrawTextGL_Flip(float x, float y, float cw, float ch, const char* text, float r, float g,

@@ -62,6 +62,11 @@ TEST_F(CtextTest, AdvancesFollowTheProportionalTables) {
     EXPECT_EQ(text.DrawTextGL(0, 0, 20, 16, "", 1, 1, 1, 0), 0);
     EXPECT_EQ(text.DrawTextGL_Flip(500, 300, 20, 16, "12.5mm", 1, 1, 1), -65);  // 10+10+5+10+15+15
     EXPECT_EQ(text.DrawTextGL_Flip(500, 300, 20, 16, "Info", 1, 1, 1), -80);
+    // Measuring gives what drawing returns.
+    for (const char* s : {"Info", "QS", "mw", "Ctrl+Shift+S", "\xC8\x7F", ""}) {
+        EXPECT_EQ(Ctext::TextWidth(20, s), text.DrawTextGL(0, 0, 20, 16, s, 1, 1, 1, 0)) << s;
+        EXPECT_EQ(Ctext::TextWidth(14, s), text.DrawTextGL(0, 0, 14, 16, s, 1, 1, 1, 0)) << s;
+    }
 }
 
 TEST_F(CtextTest, GlyphsShowTheirGridCellFromTheInterfaceTopLine) {
