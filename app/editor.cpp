@@ -9,6 +9,7 @@
 #include "app/camera.h"
 #include "app/frame.h"
 #include "app/menus.h"
+#include "app/quick_commands.h"
 #include "model/cloadobj.h"
 #include "platform/cdialog.h"
 #include "platform/cinput.h"
@@ -108,6 +109,9 @@ bool WndProc(const morva::WindowEvent& event) {
             return true;
         case morva::WindowEventKind::Wheel:
             Zoom = ZoomAfterWheel(Zoom, event.wheelDelta);
+            return false;
+        case morva::WindowEventKind::Drop:
+            HandleDroppedFiles(event.paths);
             return false;
     }
     return false;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/menu_hints.h"
+#include "app/quick_commands.h"
 #include "platform/cdialog.h"
 #include "platform/cinput.h"
 #include "project/project.h"
@@ -160,7 +161,7 @@ void DrawMenuItems(MenuState& menu, const float* m, bool click, bool& uiHit) {
 
 const float kMenuTitleX[4] = {0.0f, 50.0f, 120.0f, 195.0f};
 const char* const kMenuTitles[4] = {"File", "Options", "Execute", "Edit"};
-const MenuItem kMenuItems[12] = {
+const MenuItem kMenuItems[kMenuItemCount] = {
     {"New Project", 0, 16, 9.5f, 0, -1, true, CommandNewProject},
     {"Open Project", 0, 32, 9.5f, 0, -1, true, CommandOpenProject},
     {"Save Project", 0, 48, 9.5f, 0, -1, true, CommandSaveProject},
@@ -173,6 +174,8 @@ const MenuItem kMenuItems[12] = {
     {" Move", 195, 32, 12.0f, 3, 0, false, nullptr},
     {" Rotate", 195, 48, 12.0f, 3, 1, false, nullptr},
     {" Size", 195, 64, 12.0f, 3, 2, false, nullptr},
+    {"Arrange", 195, 80, 12.0f, 3, -1, true, CommandArrange},
+    {"Scale to fit", 195, 96, 12.0f, 3, -1, true, CommandScaleToFit},
 };
 
 bool InInterfaceRect(const float* m, float x0, float x1, float y0, float y1) {
@@ -226,18 +229,22 @@ void CommandNewProject() {
 void CommandOpenProject() {
     char* path = nullptr;
     if (mgrDialog->ShowOpenDialog(kProjectFilter, &path)) {
-        if (mgrProject->OpenData(path)) {
-            if (!mgrProject->GetMissingFiles().empty()) {
-                Log("Open Project: some model or image files are missing", Debug_Warning);
-            }
-            Log("Open Project OK", Debug_Info);
-        } else {
-            Log("Open Project FAIL", Debug_Error);
-        }
+        OpenProjectFile(path);
     } else {
         ReportDialogFailure();
     }
     delete[] path;
+}
+
+void OpenProjectFile(char* path) {
+    if (mgrProject->OpenData(path)) {
+        if (!mgrProject->GetMissingFiles().empty()) {
+            Log("Open Project: some model or image files are missing", Debug_Warning);
+        }
+        Log("Open Project OK", Debug_Info);
+    } else {
+        Log("Open Project FAIL", Debug_Error);
+    }
 }
 
 void CommandSaveProject() {
@@ -257,29 +264,38 @@ void CommandSaveProject() {
 void CommandImportOBJ() {
     char* path = nullptr;
     if (mgrDialog->ShowOpenDialog(kObjectFilter, &path)) {
-        if (mgrProject->ImportOBJ(path)) {
-            Log("Open 3D object OK", Debug_Info);
-        } else {
-            Log("Open 3D object FAIL", Debug_Error);
-        }
+        ImportModelFile(path);
     } else {
         ReportDialogFailure();
     }
     delete[] path;
 }
 
+void ImportModelFile(char* path) {
+    if (mgrProject->ImportOBJ(path)) {
+        Log("Open 3D object OK", Debug_Info);
+        WarnIfTinyModel();
+    } else {
+        Log("Open 3D object FAIL", Debug_Error);
+    }
+}
+
 void CommandImportImage() {
     char* path = nullptr;
     if (mgrDialog->ShowOpenDialog(kImageFilter, &path)) {
-        if (mgrProject->ImportImage(path)) {
-            Log("Import Image OK", Debug_Info);
-        } else {
-            Log("Import Image FAIL", Debug_Error);
-        }
+        ImportImageFile(path);
     } else {
         ReportDialogFailure();
     }
     delete[] path;
+}
+
+void ImportImageFile(char* path) {
+    if (mgrProject->ImportImage(path)) {
+        Log("Import Image OK", Debug_Info);
+    } else {
+        Log("Import Image FAIL", Debug_Error);
+    }
 }
 
 void CommandDelete() { mgrProject->DeleteOBJ(mgrProject->GetSelected()); }

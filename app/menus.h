@@ -23,6 +23,11 @@ void CommandSaveProject();
 void CommandImportOBJ();
 void CommandImportImage();
 void CommandDelete();
+// The same commands for a file already chosen (a dropped file): the import or open and its
+// log line, without a dialog.
+void ImportModelFile(char* path);
+void ImportImageFile(char* path);
+void OpenProjectFile(char* path);
 
 // Closed-interval hit test of the interface: x0 <= x <= x1 and y0 <= y <= y1.
 bool InInterfaceRect(const float* m, float x0, float x1, float y0, float y1);
@@ -39,4 +44,5 @@ struct MenuItem {
 // The menu titles' x positions and the items in drawing order.
 extern const float kMenuTitleX[4];
 extern const char* const kMenuTitles[4];
-extern const MenuItem kMenuItems[12];
+constexpr int kMenuItemCount = 14;
+extern const MenuItem kMenuItems[kMenuItemCount];

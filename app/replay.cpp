@@ -28,6 +28,7 @@ const ReplayFamily* const kFamilies[] = {
     &kReplayInputCommands,
     &kReplayStateChecks,
     &kReplayPictureCommands,
+    &kReplayQuickCommands,
 };
 
 const ReplayVerb* FindVerb(const std::string& verb) {

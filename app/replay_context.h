@@ -60,3 +60,4 @@ struct ReplayFamily {
 extern const ReplayFamily kReplayInputCommands;    // replay_input.cpp
 extern const ReplayFamily kReplayStateChecks;      // replay_state.cpp
 extern const ReplayFamily kReplayPictureCommands;  // replay_picture.cpp
+extern const ReplayFamily kReplayQuickCommands;    // replay_quick.cpp

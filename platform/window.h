@@ -35,11 +35,16 @@ struct WindowRect {
 enum class WindowEventKind {
     Close,  // the user (or a script) asked to close the window
     Wheel,  // the mouse wheel turned; wheelDelta holds the amount
+    Drop,   // files were dropped onto the window; paths holds them in the order given
 };
 
 struct WindowEvent {
+    WindowEvent() = default;
+    WindowEvent(WindowEventKind k, int delta) : kind(k), wheelDelta(delta) {}
+
     WindowEventKind kind = WindowEventKind::Close;
     int wheelDelta = 0;  // one notch = 120; positive = turned away from the user
+    std::vector<std::string> paths;  // Drop: the files, as full paths
 };
 
 // One press or release as it happened: the modifier keys held and the cursor (screen
@@ -179,6 +184,8 @@ void PostHeadlessChar(Window* window, uint32_t codePoint);
 // Queues a wheel message (delta in units of 120 per notch) or a close request.
 void PostHeadlessWheel(Window* window, int delta);
 void PostHeadlessClose(Window* window);
+// Queues a drop of files onto the window, as a file manager would deliver it.
+void PostHeadlessDrop(Window* window, const std::vector<std::string>& paths);
 
 // Reads back the 1016 x 736 client image as drawn so far (after a swap: the shown frame).
 bool ReadHeadlessClientImage(Window* window, ClientImage* image);

@@ -120,6 +120,16 @@ void OnScroll(GLFWwindow* handle, double, double yoffset) {
     QueueEvent(window->input, {WindowEventKind::Wheel, int(whole)});
 }
 
+// Files dragged from a file manager arrive as paths (GLFW decodes the URI list).
+void OnDrop(GLFWwindow* handle, int count, const char** paths) {
+    WindowEvent event;
+    event.kind = WindowEventKind::Drop;
+    for (int i = 0; i < count; ++i) {
+        if (paths[i] && paths[i][0]) event.paths.push_back(paths[i]);
+    }
+    if (!event.paths.empty()) QueueEvent(FromHandle(handle)->input, event);
+}
+
 void OnClose(GLFWwindow* handle) {
     glfwSetWindowShouldClose(handle, GLFW_FALSE);
     QueueEvent(FromHandle(handle)->input, {WindowEventKind::Close, 0});
@@ -156,6 +166,7 @@ void InstallCallbacks(Window* window) {
     glfwSetCharCallback(window->handle, OnChar);
     glfwSetScrollCallback(window->handle, OnScroll);
     glfwSetWindowCloseCallback(window->handle, OnClose);
+    glfwSetDropCallback(window->handle, OnDrop);
 }
 
 }  // namespace

@@ -123,6 +123,14 @@ void PostHeadlessClose(Window* window) {
     if (window) QueueEvent(window->input, {WindowEventKind::Close, 0});
 }
 
+void PostHeadlessDrop(Window* window, const std::vector<std::string>& paths) {
+    if (!window) return;
+    WindowEvent event;
+    event.kind = WindowEventKind::Drop;
+    event.paths = paths;
+    QueueEvent(window->input, event);
+}
+
 bool ReadHeadlessClientImage(Window* window, ClientImage* image) {
     if (!window || !image) return false;
     image->width = kClientWidth;
