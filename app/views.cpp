@@ -9,7 +9,7 @@ namespace {
 
 // Half the vertical field of view is 45 degrees: a sphere of radius r fills the view's
 // height from r / sin(45) away; a little more leaves a margin.
-constexpr float kFrameMargin = 1.25f;
+constexpr float kFrameMargin = 1.8f;
 constexpr float kSinHalfFov = 0.70710678f;
 
 }  // namespace
@@ -38,11 +38,11 @@ void AimCamera(CameraState& cam, float* zoom, const cMath::vector4& target, floa
 }
 
 void HomeView(CameraState& cam, float* zoom) {
-    AimCamera(cam, zoom, cMath::vector4(0.0f, 0.0f, 0.4f, 1.0f), 4.2f, 48.0f, 0.0f);
+    AimCamera(cam, zoom, cMath::vector4(0.0f, 0.0f, 0.9f, 1.0f), 3.7f, 50.0f, 0.0f);
 }
 
 void TopView(CameraState& cam, float* zoom) {
-    AimCamera(cam, zoom, cMath::vector4(0.0f, 0.0f, 0.0f, 1.0f), 2.2f, 90.0f, 0.0f);
+    AimCamera(cam, zoom, cMath::vector4(0.0f, 0.0f, 0.35f, 1.0f), 2.7f, 90.0f, 0.0f);
 }
 
 void FrameView(CameraState& cam, float* zoom, const cMath::vector4& lo, const cMath::vector4& hi) {
