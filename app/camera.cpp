@@ -82,6 +82,8 @@ void ApplyCameraInput(CameraState& cam, Cinput& input, const cMath::vector4* ste
         PanInput(cam, input, steps);
         TurnInput(cam, input);
     }
+    // With Ctrl held the letters are shortcuts (Ctrl+S saves): the view does not step.
+    if (morva::IsKeyHeld(input.wnd, morva::kVkControl)) steps = nullptr;
     if (input.GetKey(morva::kVkA) && steps) AddStep(cam, steps[2], 1.0f);
     if (input.GetKey(morva::kVkD) && steps) AddStep(cam, steps[3], 1.0f);
     if (input.GetKey(morva::kVkW) && steps) AddStep(cam, steps[0], 1.0f);

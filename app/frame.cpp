@@ -5,6 +5,7 @@
 
 #include "app/camera.h"
 #include "app/menus.h"
+#include "app/quick_keys.h"
 #include "model/cloadobj.h"
 #include "platform/cinput.h"
 #include "platform/window.h"
@@ -168,6 +169,7 @@ void PickingPass(ShellState& s) {
 void DrawFrame(ShellState& s) {
     FetchFrameInput();
     ApplyCameraInput(s.camera, *mgrInput, s.viewSteps, mgrProject);
+    ApplyQuickKeys(s);
     SetUpFramePass(s);
     DrawSkyBoxPass(s);
     DrawScenePass(s);

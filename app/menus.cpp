@@ -4,6 +4,7 @@
 
 #include "app/menu_hints.h"
 #include "app/quick_commands.h"
+#include "app/quick_keys.h"
 #include "platform/cdialog.h"
 #include "platform/cinput.h"
 #include "project/project.h"
@@ -49,22 +50,6 @@ void ReportDialogFailure() {
     }
 }
 
-cMath::vector4 PanelValue(int mode, int s) {
-    if (mode == 1) return mgrProject->GetRotateOBJ(s);
-    if (mode == 2) return mgrProject->GetSizeOBJ(s);
-    return mgrProject->GetPositionOBJ(s);
-}
-
-void StorePanelValue(int mode, int s, cMath::vector4* v) {
-    if (mode == 1) {
-        mgrProject->RotateOBJ(s, v);
-    } else if (mode == 2) {
-        mgrProject->SizeOBJ(s, v);
-    } else {
-        mgrProject->PositionOBJ(s, v);
-    }
-}
-
 void DrawPlaceholderRows(int mode) {
     static const char* const kMm[3] = {"X: 0.0mm", "Y: 0.0mm", "Z: 0.0mm"};
     static const char* const kDeg[3] = {"X: 0.0deg", "Y: 0.0deg", "Z: 0.0deg"};
@@ -76,7 +61,8 @@ void DrawPlaceholderRows(int mode) {
 }
 
 // One row: the value, then "+" and "-" with their hover and click. Returns the new value.
-float PanelRow(int mode, int axis, float value, const float* m, bool click) {
+float PanelRow(MenuState& menu, int axis, float value, const float* m, bool click) {
+    const int mode = menu.editMode;
     static const char kAxis[3] = {'X', 'Y', 'Z'};
     const float y = kRowY[axis];
     const bool degrees = mode == 1;
@@ -87,7 +73,7 @@ float PanelRow(int mode, int axis, float value, const float* m, bool click) {
     } else {
         std::snprintf(label, sizeof label, "%c: %fmm", kAxis[axis], value / 0.02f);
     }
-    Text(0, y, label, kPink, 6);
+    DrawPanelValue(menu, axis, y, label, m, click);
 
     Text(160, y, "+", kPink, 6);
     if (InInterfaceRect(m, 160, 180, y, y + kLineH)) {
@@ -108,16 +94,16 @@ float PanelRow(int mode, int axis, float value, const float* m, bool click) {
     return value;
 }
 
-void DrawPanelRows(const MenuState& menu, const float* m, bool click) {
+void DrawPanelRows(MenuState& menu, const float* m, bool click) {
     const int s = mgrProject->GetSelected();
     if (s == -1) {
         DrawPlaceholderRows(menu.editMode);
         return;
     }
     cMath::vector4 v = PanelValue(menu.editMode, s);
-    v.x = PanelRow(menu.editMode, 0, v.x, m, click);
-    v.y = PanelRow(menu.editMode, 1, v.y, m, click);
-    v.z = PanelRow(menu.editMode, 2, v.z, m, click);
+    v.x = PanelRow(menu, 0, v.x, m, click);
+    v.y = PanelRow(menu, 1, v.y, m, click);
+    v.z = PanelRow(menu, 2, v.z, m, click);
     // Written back every frame, changed or not.
     StorePanelValue(menu.editMode, s, &v);
 }
@@ -158,6 +144,22 @@ void DrawMenuItems(MenuState& menu, const float* m, bool click, bool& uiHit) {
 }
 
 }  // namespace
+
+cMath::vector4 PanelValue(int mode, int s) {
+    if (mode == 1) return mgrProject->GetRotateOBJ(s);
+    if (mode == 2) return mgrProject->GetSizeOBJ(s);
+    return mgrProject->GetPositionOBJ(s);
+}
+
+void StorePanelValue(int mode, int s, cMath::vector4* v) {
+    if (mode == 1) {
+        mgrProject->RotateOBJ(s, v);
+    } else if (mode == 2) {
+        mgrProject->SizeOBJ(s, v);
+    } else {
+        mgrProject->PositionOBJ(s, v);
+    }
+}
 
 const float kMenuTitleX[4] = {0.0f, 50.0f, 120.0f, 195.0f};
 const char* const kMenuTitles[4] = {"File", "Options", "Execute", "Edit"};

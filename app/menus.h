@@ -29,6 +29,11 @@ void ImportModelFile(char* path);
 void ImportImageFile(char* path);
 void OpenProjectFile(char* path);
 
+// The panel's vector of object s in a mode (0 position, 1 rotation, 2 size), and writing it
+// back (a size is raised to at least 1 mm on each axis, as the buttons' steps are).
+cMath::vector4 PanelValue(int mode, int s);
+void StorePanelValue(int mode, int s, cMath::vector4* v);
+
 // Closed-interval hit test of the interface: x0 <= x <= x1 and y0 <= y <= y1.
 bool InInterfaceRect(const float* m, float x0, float x1, float y0, float y1);
 

@@ -4,6 +4,7 @@
 // Nothing here draws or reads input; the shell's modules do that with this state.
 #pragma once
 
+#include "app/quick_logic.h"
 #include "app/screen.h"
 #include "math/Cmath.h"
 
@@ -65,6 +66,7 @@ struct MenuState {
     bool menuOpen = false;
     int openMenu = -1;  // 0 File, 1 Options, 2 Execute, 3 Edit
     int editMode = 0;   // 0 Move, 1 Rotate, 2 Size
+    ValueField field;   // a panel value being typed
 };
 
 // What the entry function keeps for the run besides the globals.
@@ -78,5 +80,6 @@ struct ShellState {
     cMath::vector4* viewSteps = nullptr;  // null until the first frame has ended
     cMath::Matrix4x4 R, V, P;             // rotation, view, projection of this frame
     bool uiHit = false;                   // the overlay used this frame's click
+    KeyRepeat nudge;                      // the arrow key held to step the selected object
     long frames = 0;                      // frames drawn so far
 };

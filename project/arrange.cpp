@@ -62,8 +62,10 @@ bool FindSpot(const std::vector<Spot>& placed, float w, float d, Spot* out) {
     return found;
 }
 
+// Whole millimetres, down; a product a hair under a whole number (0.02 * 40 * 50 gives
+// 39.99999) counts as that number.
 float RoundDownToMillimetres(float length) {
-    const float product = length * 50.0f;
+    const float product = length * 50.0f + 1e-3f;
     const float whole = product < 2.0e9f ? std::floor(product) : 2.0e9f;
     return std::max(whole / 50.0f, kMinSize);
 }

@@ -121,6 +121,12 @@ TEST(ScaleToFit, ScalesUpOrDownKeepingProportionsAndCentresOnTheWorkArea) {
     ExpectInsideWorkArea(t);
     EXPECT_NEAR(p.objects[2].size.x / p.objects[2].size.z, 2.0f, 0.03f);
     EXPECT_FALSE(ScaleObjectToFit(p, 3));
+    // A 1 mm cube-sized image scaled by 40 in single precision is 40 mm, not 39.
+    project speck{nullptr};
+    speck.objects.push_back(Image(0.02f, 0.02f));
+    ASSERT_TRUE(ScaleObjectToFit(speck, 0));
+    EXPECT_NEAR(speck.objects[0].size.y, 0.8f, 1e-6f);
+    EXPECT_NEAR(speck.objects[0].size.x, 0.8f, 1e-6f);
     EXPECT_FALSE(ScaleObjectToFit(p, -1));
 }
 
