@@ -10,7 +10,7 @@ PACKAGES=(
   libglfw3-dev libstb-dev libfast-float-dev libtinyobjloader-dev
   libfreetype-dev fonts-dejavu-core libjpeg-dev
   clang libclang-rt-14-dev
-  xvfb xauth xdotool imagemagick openbox x11-utils zenity
+  xvfb xauth xdotool imagemagick openbox x11-utils zenity libx11-dev
 )
 
 missing=()
