@@ -124,6 +124,7 @@ bool StartEditor(ShellState& s, morva::Window* window) {
     Zoom = 2.0f;
     gQuitRequested = false;
     CreateServices(window);
+    LoadGLEntryPoints(&s.gl);
 
     s.skybox = LoadStartupModel("skybox.obj");
     mgrObj->MakeObjectTextureModeClamp(s.skybox);

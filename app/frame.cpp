@@ -1,7 +1,6 @@
 #include "app/frame.h"
 
 #include <GL/gl.h>
-#include <GL/glext.h>
 
 #include "app/camera.h"
 #include "app/menus.h"
@@ -138,13 +137,13 @@ void DrawShadowPass(const ShellState& s) {
     DrawDarkeningQuad();
 }
 
-void SetOverlayState() {
+void SetOverlayState(const ShellState& s) {
     glMatrixMode(GL_MODELVIEW);
     glDisable(GL_STENCIL_TEST);
     glDisable(GL_BLEND);
     glDepthMask(GL_FALSE);
     glEnable(GL_TEXTURE_2D);
-    glActiveTexture(GL_TEXTURE0);
+    if (s.gl.ActiveTexture) s.gl.ActiveTexture(GL_TEXTURE0);
 
     glDepthFunc(GL_ALWAYS);
     glEnable(GL_BLEND);
@@ -174,7 +173,7 @@ void DrawFrame(ShellState& s) {
     DrawSkyBoxPass(s);
     DrawScenePass(s);
     DrawShadowPass(s);
-    SetOverlayState();
+    SetOverlayState(s);
     s.uiHit = DrawOverlay(s.menu);
     PickingPass(s);
     morva::SwapWindowBuffers(hDC);

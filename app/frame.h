@@ -15,5 +15,5 @@ void SetUpFramePass(ShellState& s);
 void DrawSkyBoxPass(const ShellState& s);
 void DrawScenePass(const ShellState& s);
 void DrawShadowPass(const ShellState& s);
-void SetOverlayState();
+void SetOverlayState(const ShellState& s);
 void PickingPass(ShellState& s);

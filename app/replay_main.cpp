@@ -1,10 +1,9 @@
 // morva-replay SCRIPT: runs the editor on the headless window layer from the assets folder
 // and plays a script against it (see the README, "Scripted runs"). Exit code 0 when every
 // command and assertion passed, 1 when one failed, 2 for a usage or script error.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -28,9 +27,9 @@ void Usage() {
 }
 
 std::string CurrentDirectory() {
-    char buffer[4096];
-    if (!getcwd(buffer, sizeof buffer)) return std::string();
-    return buffer;
+    std::error_code error;
+    const std::filesystem::path dir = std::filesystem::current_path(error);
+    return error ? std::string() : dir.u8string();
 }
 
 bool ReadText(const std::string& path, std::string* out) {
@@ -77,7 +76,9 @@ int main(int argc, char** argv) {
     }
 
     const std::string base = CurrentDirectory();
-    if (chdir(assets.c_str()) != 0) {
+    std::error_code entered;
+    std::filesystem::current_path(std::filesystem::u8path(assets), entered);
+    if (entered) {
         std::fprintf(stderr, "morva-replay: cannot enter the assets folder %s\n", assets.c_str());
         return 2;
     }

@@ -7,6 +7,7 @@
 #include "app/quick_logic.h"
 #include "app/screen.h"
 #include "math/Cmath.h"
+#include "platform/gl_entry_points.h"
 
 namespace morva {
 struct Window;
@@ -75,6 +76,7 @@ struct ShellState {
     cloadobj_conteiner* skybox = nullptr;
     cloadobj_conteiner* machine = nullptr;
     Shader* modelProgram = nullptr;
+    GLEntryPoints gl;                     // the shell's GL 1.3/2.0 functions
     CameraState camera;
     MenuState menu;
     cMath::vector4* viewSteps = nullptr;  // null until the first frame has ended

@@ -573,7 +573,7 @@ PassTimes TimeFrames(ShellState& s, int frames) {
         const double scene = TimedMs([&] { DrawScenePass(s); });
         const double shadow = TimedMs([&] { DrawShadowPass(s); });
         const double overlay = TimedMs([&] {
-            SetOverlayState();
+            SetOverlayState(s);
             s.uiHit = DrawOverlay(s.menu);
         });
         const double picking = TimedMs([&] { PickingPass(s); });

@@ -185,6 +185,7 @@ float ReadNumber(char* line, unsigned int* cursor) {
 cloadobj::cloadobj(Ctexture* texture_manager, cshader* shader_manager)
     : shaders(shader_manager), textures(texture_manager) {
     if (textures) textures_life = textures->life;
+    LoadGLEntryPoints(&gl);
     if (!shaders) return;
     shader_record.reset(shaders->LoadShader("test.vert", "test.frag"));
     shader = shader_record.get();

@@ -87,11 +87,12 @@ public:
     Shader* shader = nullptr;      // the model program
     std::unique_ptr<Shader> shader_record;  // owns the record `shader` points to
     Ctexture* textures = nullptr;  // not owned
+    GLEntryPoints gl;              // the texture-unit switch of the display lists
     ListRecording list_recording = ListRecording::kImmediate;
     LoadPhaseTimes last_load;      // phases of the latest LoadObj
 
-    // Builds the model program from test.vert and test.frag in the working directory and
-    // sets its eight sampler units. Needs a current GL context.
+    // Fills the entry-point table, builds the model program from test.vert and test.frag in
+    // the working directory and sets its eight sampler units. Needs a current GL context.
     cloadobj(Ctexture* texture_manager, cshader* shader_manager);
     // Releases every model still registered (the GL context must still exist).
     ~cloadobj();

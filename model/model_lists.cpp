@@ -7,7 +7,6 @@
 #include "render/cshader.h"
 
 #include <GL/gl.h>
-#include <GL/glext.h>
 
 #include <algorithm>
 #include <cmath>
@@ -136,16 +135,20 @@ void ApplyShadedMaterial(cloadobj& loader, const material& m) {
         loader.shaders->SetUniformf(loader.shader, "material", values, kMaterialFloatCount);
         loader.shaders->SetUniformi(loader.shader, "units", units, kMaterialMapCount);
     }
+    if (!loader.gl.ActiveTexture) {  // a GL 1.1 driver: unit 0 only
+        glBindTexture(GL_TEXTURE_2D, GLuint(m.tex_diffuse));
+        return;
+    }
     for (unsigned u = 0; u < kMaterialMapCount; ++u) {
-        glActiveTexture(GL_TEXTURE0 + u);
+        loader.gl.ActiveTexture(GL_TEXTURE0 + u);
         glBindTexture(GL_TEXTURE_2D, GLuint(MaterialTexture(m, u)));
     }
-    glActiveTexture(GL_TEXTURE0);
+    loader.gl.ActiveTexture(GL_TEXTURE0);
 }
 
 // Plain list: only the diffuse map, on unit 0.
-void ApplyPlainMaterial(const material& m) {
-    glActiveTexture(GL_TEXTURE0);
+void ApplyPlainMaterial(const cloadobj& loader, const material& m) {
+    if (loader.gl.ActiveTexture) loader.gl.ActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, GLuint(m.tex_diffuse));
 }
 
@@ -224,7 +227,7 @@ void CompilePlainList(cloadobj& loader, cloadobj_conteiner& model) {
     model.list_plain = BeginList();
     UseNoProgram(loader);
     glEnable(GL_BLEND);
-    DrawRunsWithMaterials(loader, model, [](const material& m) { ApplyPlainMaterial(m); });
+    DrawRunsWithMaterials(loader, model, [&loader](const material& m) { ApplyPlainMaterial(loader, m); });
     glEndList();
 }
 

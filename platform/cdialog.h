@@ -1,7 +1,8 @@
 // The open and save file dialogs, the editor's only native user interface.
 // On Linux the chooser is zenity (kdialog when zenity is missing), run as a child process
-// made transient for the editor's window and waited for, so the main loop draws nothing
-// while a dialog is open. This module only collects a path: it never opens, checks or
+// made transient for the editor's window and waited for; on Windows it is the common open
+// and save dialog owned by the editor's window. Either way the main loop draws nothing
+// while a dialog is open, and paths come back as UTF-8. This module only collects a path: it never opens, checks or
 // creates the chosen file, and it writes nothing to the message log.
 #pragma once
 
@@ -30,7 +31,7 @@ struct cdialog_answer {
 enum cdialog_failure {
     Dialog_None = 0,           // the last call confirmed a file
     Dialog_Cancelled = 1,      // the user cancelled or closed the chooser
-    Dialog_Unavailable = 2,    // neither zenity nor kdialog could be run
+    Dialog_Unavailable = 2,    // no chooser could be shown (no zenity or kdialog; dialog error)
     Dialog_NoAnswer = 3,       // scripted mode and no answer was queued
     Dialog_PathTooLong = 4,    // the chosen path does not fit the buffer
 };

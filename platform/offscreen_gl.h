@@ -1,5 +1,6 @@
-// Offscreen OpenGL context on Mesa's surfaceless EGL platform.
-// Owns one EGL display, context and pbuffer, made current on the calling thread.
+// Offscreen OpenGL context: on Linux Mesa's surfaceless EGL platform (one EGL display,
+// context and pbuffer), on Windows a window that is never shown with a WGL context on it
+// (offscreen_gl_win32.cpp). Made current on the calling thread.
 // Needs no window system; it never reads input or shows anything.
 #pragma once
 
@@ -8,9 +9,9 @@
 namespace morva {
 
 struct OffscreenGL {
-    void* display = nullptr;   // EGLDisplay
-    void* context = nullptr;   // EGLContext
-    void* surface = nullptr;   // EGLSurface
+    void* display = nullptr;   // EGLDisplay (Windows: the device context)
+    void* context = nullptr;   // EGLContext (Windows: the GL context)
+    void* surface = nullptr;   // EGLSurface (Windows: the hidden window)
     int width = 0;
     int height = 0;
     std::string error;         // why creation failed, empty on success
@@ -18,7 +19,7 @@ struct OffscreenGL {
 
 // Creates an RGBA8 pbuffer of width x height with 24 depth and 8 stencil bits and a
 // compatibility-profile desktop GL context, and makes it current. Returns false and
-// fills `error` when EGL or the driver cannot provide it.
+// fills `error` when the system or the driver cannot provide it.
 bool CreateOffscreenGL(OffscreenGL& gl, int width, int height);
 
 // Releases the context and surface; safe on a context that failed to be created.

@@ -1,8 +1,9 @@
 // The small platform layer: the one editor window with its GL context, the event pump,
 // the buffer swap, key and mouse-button state by Windows virtual-key code, the cursor and
-// the client rectangle in screen pixels. Two implementations with the same functions are
-// chosen at link time: morva_window_glfw (a real window) and morva_window_headless (an
-// offscreen EGL buffer whose input is set by tests and scripts).
+// the client rectangle in screen pixels. Implementations with the same functions are
+// chosen at link time: morva_window_glfw (a real window on Linux), morva_window_win32 (a
+// real window on Windows) and morva_window_headless (an offscreen buffer whose input is
+// set by tests and scripts).
 // It never interprets input (no clicks, no camera, no zoom): that is Cinput's and the
 // shell's business. Only this layer and the shell talk to the window system.
 #pragma once
@@ -167,7 +168,8 @@ void SetDrawingViewport(Window* window, float width, float height);
 // The native X11 window id for a dialog to attach to; 0 when there is none (headless).
 unsigned long GetNativeWindowId(Window* window);
 
-// ---- Headless layer only (morva_window_headless); these do not exist in the GLFW layer. ----
+// ---- Scripted input: the headless layer sets its state directly; the Win32 layer posts
+// the matching window messages (taken by the next poll). The GLFW layer has none. ----
 
 // Puts the cursor at a screen position / at a position relative to the client's top-left.
 void SetHeadlessCursor(Window* window, int screenX, int screenY);

@@ -1,9 +1,7 @@
 #include "render/cshader.h"
 
 #include "platform/files.h"
-
-#include <GL/gl.h>
-#include <GL/glext.h>
+#include "platform/gl_entry_points.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -37,8 +35,8 @@ void WriteLog(const char* file, GLint log_length, const std::vector<char>& log, 
 
 // Fetches the info log of a shader or program object (through the matching pair of GL
 // queries) and writes it to `file`.
-void WriteInfoLog(GLuint object, void (*get_parameter)(GLuint, GLenum, GLint*),
-                  void (*get_log)(GLuint, GLsizei, GLsizei*, GLchar*), const char* file) {
+void WriteInfoLog(GLuint object, PFNGLGETSHADERIVPROC get_parameter, PFNGLGETSHADERINFOLOGPROC get_log,
+                  const char* file) {
     GLint length = 0;
     get_parameter(object, GL_INFO_LOG_LENGTH, &length);
     std::vector<char> log(static_cast<size_t>(std::clamp(length, GLint(1), kMaxLogBytes)), '\0');
@@ -47,34 +45,34 @@ void WriteInfoLog(GLuint object, void (*get_parameter)(GLuint, GLenum, GLint*),
     WriteLog(file, length, log, written);
 }
 
-void WriteShaderLog(GLuint shader, const char* file) {
-    WriteInfoLog(shader, glGetShaderiv, glGetShaderInfoLog, file);
+void WriteShaderLog(const GLEntryPoints& gl, GLuint shader, const char* file) {
+    WriteInfoLog(shader, gl.GetShaderiv, gl.GetShaderInfoLog, file);
 }
 
-void WriteProgramLog(GLuint program, const char* file) {
-    WriteInfoLog(program, glGetProgramiv, glGetProgramInfoLog, file);
+void WriteProgramLog(const GLEntryPoints& gl, GLuint program, const char* file) {
+    WriteInfoLog(program, gl.GetProgramiv, gl.GetProgramInfoLog, file);
 }
 
 // Creates and compiles one shader object; returns whether it compiled.
-bool CompileShader(GLenum type, const std::string& source, GLuint& shader) {
-    shader = glCreateShader(type);
+bool CompileShader(const GLEntryPoints& gl, GLenum type, const std::string& source, GLuint& shader) {
+    shader = gl.CreateShader(type);
     const GLchar* text = source.c_str();
-    glShaderSource(shader, 1, &text, nullptr);
-    glCompileShader(shader);
+    gl.ShaderSource(shader, 1, &text, nullptr);
+    gl.CompileShader(shader);
     GLint compiled = GL_FALSE;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
+    gl.GetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
     return compiled == GL_TRUE;
 }
 
 // Location of `name` in the program, or -1 when there is nothing to load into.
-GLint UniformLocation(const Shader* s, const char* name) {
+GLint UniformLocation(const GLEntryPoints& gl, const Shader* s, const char* name) {
     if (!s || !name || s->program == 0) return -1;
-    return glGetUniformLocation(s->program, name);
+    return gl.GetUniformLocation(s->program, name);
 }
 
 }  // namespace
 
-cshader::cshader() = default;
+cshader::cshader() { gl_ready = LoadGLEntryPoints(&gl); }
 
 cshader::~cshader() = default;
 
@@ -84,46 +82,52 @@ Shader* cshader::LoadShader(char* vertex_path, char* fragment_path) {
 
 Shader* cshader::LoadShader(const char* vertex_path, const char* fragment_path) {
     Shader* s = new Shader();
+    // Without the GL 2.0 functions everything is drawn fixed-function (program 0).
+    if (!gl_ready) return s;
     const std::string vertex_source = ReadSource(vertex_path);
     const std::string fragment_source = ReadSource(fragment_path);
 
-    if (!CompileShader(GL_VERTEX_SHADER, vertex_source, s->vertex_shader)) {
-        WriteShaderLog(s->vertex_shader, "debugv.txt");
+    if (!CompileShader(gl, GL_VERTEX_SHADER, vertex_source, s->vertex_shader)) {
+        WriteShaderLog(gl, s->vertex_shader, "debugv.txt");
         return s;
     }
-    if (!CompileShader(GL_FRAGMENT_SHADER, fragment_source, s->fragment_shader)) {
-        WriteShaderLog(s->fragment_shader, "debugf.txt");
+    if (!CompileShader(gl, GL_FRAGMENT_SHADER, fragment_source, s->fragment_shader)) {
+        WriteShaderLog(gl, s->fragment_shader, "debugf.txt");
     }
 
-    s->program = glCreateProgram();
-    glAttachShader(s->program, s->fragment_shader);
-    glAttachShader(s->program, s->vertex_shader);
-    glLinkProgram(s->program);
+    s->program = gl.CreateProgram();
+    gl.AttachShader(s->program, s->fragment_shader);
+    gl.AttachShader(s->program, s->vertex_shader);
+    gl.LinkProgram(s->program);
     GLint linked = GL_FALSE;
-    glGetProgramiv(s->program, GL_LINK_STATUS, &linked);
-    if (linked != GL_TRUE) WriteProgramLog(s->program, "debuglink.txt");
-    glValidateProgram(s->program);
+    gl.GetProgramiv(s->program, GL_LINK_STATUS, &linked);
+    if (linked != GL_TRUE) WriteProgramLog(gl, s->program, "debuglink.txt");
+    gl.ValidateProgram(s->program);
     return s;
 }
 
-void cshader::UseShader(Shader* s) { glUseProgram(s ? s->program : 0); }
+void cshader::UseShader(Shader* s) {
+    if (gl_ready) gl.UseProgram(s ? s->program : 0);
+}
 
-void cshader::DisableShader() { glUseProgram(0); }
+void cshader::DisableShader() {
+    if (gl_ready) gl.UseProgram(0);
+}
 
 void cshader::SetUniformf(Shader* s, const char* name, const float* values, unsigned int count) {
-    const GLint location = UniformLocation(s, name);
+    const GLint location = UniformLocation(gl, s, name);
     if (location < 0 || !values) return;
-    glUniform1fv(location, static_cast<GLsizei>(count), values);
+    gl.Uniform1fv(location, static_cast<GLsizei>(count), values);
 }
 
 void cshader::SetUniformi(Shader* s, const char* name, unsigned int value) {
-    const GLint location = UniformLocation(s, name);
+    const GLint location = UniformLocation(gl, s, name);
     if (location < 0) return;
-    glUniform1i(location, static_cast<GLint>(value));
+    gl.Uniform1i(location, static_cast<GLint>(value));
 }
 
 void cshader::SetUniformi(Shader* s, const char* name, const int* values, unsigned int count) {
-    const GLint location = UniformLocation(s, name);
+    const GLint location = UniformLocation(gl, s, name);
     if (location < 0 || !values) return;
-    glUniform1iv(location, static_cast<GLsizei>(count), values);
+    gl.Uniform1iv(location, static_cast<GLsizei>(count), values);
 }

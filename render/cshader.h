@@ -5,6 +5,8 @@
 // objects are never deleted.
 #pragma once
 
+#include "platform/gl_entry_points.h"
+
 // One built program. Created by LoadShader and owned by the caller for the rest of the run.
 // After a vertex compile failure only `vertex_shader` is set and `program` is 0, so that
 // UseShader falls back to fixed-function drawing.
@@ -16,7 +18,11 @@ struct Shader {
 
 class cshader {
 public:
-    // Needs the GL context to be current. The GL 2.0 entry points are linked directly.
+    // The GL 2.0 entry points, found when the manager is built.
+    GLEntryPoints gl;
+    bool gl_ready = false;  // all of them found; otherwise programs stay 0
+
+    // Needs the GL context to be current; fills the entry-point table.
     cshader();
     ~cshader();
 

@@ -5,9 +5,11 @@
 #include <GL/gl.h>
 #include <stb/stb_image_write.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <random>
 
 namespace morva_test {
 namespace {
@@ -85,12 +87,21 @@ std::string SaveFramebuffer(const std::string& name) {
 }
 
 std::string MakeTempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "morva-test-XXXXXX").string();
-    std::unique_ptr<char[]> buf(new char[tmpl.size() + 1]);
-    std::copy(tmpl.begin(), tmpl.end(), buf.get());
-    buf[tmpl.size()] = '\0';
-    const char* made = mkdtemp(buf.get());
-    return made ? std::string(made) : std::string();
+    // A name no other test program of this run has taken: create_directory fails on a
+    // folder that exists, so the first free name is ours alone.
+    std::error_code error;
+    const std::filesystem::path base = std::filesystem::temp_directory_path(error);
+    if (error) return std::string();
+    std::random_device seed;
+    std::mt19937_64 numbers(seed());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[40];
+        std::snprintf(name, sizeof name, "morva-test-%012llx",
+                      static_cast<unsigned long long>(numbers() & 0xffffffffffffULL));
+        const std::filesystem::path dir = base / name;
+        if (std::filesystem::create_directory(dir, error)) return dir.u8string();
+    }
+    return std::string();
 }
 
 void GLTest::SetUp() {

@@ -1,0 +1,74 @@
+#include "platform/wgl_context.h"
+
+#include <string>
+
+namespace morva {
+namespace {
+
+void SetError(std::string* error, const std::string& text) {
+    if (error) *error = text;
+}
+
+std::string Granted(const PIXELFORMATDESCRIPTOR& pfd) {
+    return std::to_string(int(pfd.cColorBits)) + " colour, " + std::to_string(int(pfd.cDepthBits)) +
+           " depth and " + std::to_string(int(pfd.cStencilBits)) + " stencil bits";
+}
+
+}  // namespace
+
+bool SetEditorPixelFormat(HDC dc, std::string* error) {
+    PIXELFORMATDESCRIPTOR wanted = {};
+    wanted.nSize = sizeof wanted;
+    wanted.nVersion = 1;
+    wanted.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+    wanted.iPixelType = PFD_TYPE_RGBA;
+    wanted.cColorBits = 32;
+    wanted.cAlphaBits = 8;
+    wanted.cDepthBits = 24;
+    wanted.cStencilBits = 8;
+    wanted.iLayerType = PFD_MAIN_PLANE;
+    const int format = ChoosePixelFormat(dc, &wanted);
+    if (format == 0) {
+        SetError(error, "no pixel format with OpenGL support (ChoosePixelFormat failed)");
+        return false;
+    }
+    // ChoosePixelFormat returns the closest match, which may lack what was asked for.
+    PIXELFORMATDESCRIPTOR got = {};
+    if (DescribePixelFormat(dc, format, sizeof got, &got) == 0) {
+        SetError(error, "DescribePixelFormat failed");
+        return false;
+    }
+    if (got.cStencilBits < 8 || got.cDepthBits < 24 || got.iPixelType != PFD_TYPE_RGBA ||
+        !(got.dwFlags & PFD_SUPPORT_OPENGL) || !(got.dwFlags & PFD_DOUBLEBUFFER)) {
+        SetError(error, "the GL driver offers no double-buffered RGBA format with 24 depth and 8 "
+                        "stencil bits (closest: " + Granted(got) + ")");
+        return false;
+    }
+    if (!SetPixelFormat(dc, format, &got)) {
+        SetError(error, "SetPixelFormat failed");
+        return false;
+    }
+    return true;
+}
+
+HGLRC CreateCurrentGLContext(HDC dc, std::string* error) {
+    HGLRC context = wglCreateContext(dc);
+    if (!context) {
+        SetError(error, "wglCreateContext failed");
+        return nullptr;
+    }
+    if (!wglMakeCurrent(dc, context)) {
+        wglDeleteContext(context);
+        SetError(error, "wglMakeCurrent failed");
+        return nullptr;
+    }
+    return context;
+}
+
+void DeleteGLContext(HGLRC context) {
+    if (!context) return;
+    if (wglGetCurrentContext() == context) wglMakeCurrent(nullptr, nullptr);
+    wglDeleteContext(context);
+}
+
+}  // namespace morva
