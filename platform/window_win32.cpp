@@ -1,6 +1,7 @@
 // Win32 window layer: the one "GLSample" window with a WGL context. The window procedure
-// turns key and button messages into the virtual-key table, wheel messages and close
-// requests into the layer's messages; everything else goes to the default procedure.
+// turns key and button messages into the virtual-key table and the record of transitions,
+// character messages into typed characters, wheel messages and close requests into the
+// layer's messages; everything else goes to the default procedure.
 // The scripted-input functions post real messages to the window, so a scripted run goes
 // through the same procedure as a person's input.
 #include "platform/window.h"
@@ -26,6 +27,7 @@ struct Window {
     HDC dc = nullptr;
     HGLRC context = nullptr;
     WindowInputState input;
+    wchar_t pendingHighSurrogate = 0;  // first half of a character beyond U+FFFF
 };
 
 namespace {
@@ -67,26 +69,58 @@ void EnablePerMonitorDpiAwareness() {
     if (setAware) setAware();
 }
 
+// Where the cursor was when the message being handled was sent (screen pixels).
+WindowPoint MessageCursor() {
+    const DWORD pos = GetMessagePos();
+    return {int32_t(GET_X_LPARAM(pos)), int32_t(GET_Y_LPARAM(pos))};
+}
+
+// A mouse message's own position (client pixels in lParam) in screen pixels.
+WindowPoint MouseMessageCursor(HWND hwnd, LPARAM lParam) {
+    POINT p = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    ClientToScreen(hwnd, &p);
+    return {int32_t(p.x), int32_t(p.y)};
+}
+
 void ReleaseMouseButtons(Window& w) {
     for (int code : {kVkLeftButton, kVkRightButton, kVkMiddleButton}) {
-        if (w.input.down[code]) RecordKey(w.input, code, false);
+        if (w.input.down[code]) RecordKey(w.input, code, false, MessageCursor());
     }
 }
 
 // Without focus no release would arrive: nothing stays held.
 void ReleaseEverything(Window& w) {
     for (int code = 0; code < WindowInputState::kCodes; ++code) {
-        if (w.input.down[code]) RecordKey(w.input, code, false);
+        if (w.input.down[code]) RecordKey(w.input, code, false, MessageCursor());
     }
 }
 
 // A drag that leaves the window keeps its buttons' messages until the last one is released.
-void RecordButton(Window& w, HWND hwnd, int code, bool down) {
-    RecordKey(w.input, code, down);
+void RecordButton(Window& w, HWND hwnd, int code, bool down, LPARAM lParam) {
+    RecordKey(w.input, code, down, MouseMessageCursor(hwnd, lParam));
     const bool anyDown = w.input.down[kVkLeftButton] || w.input.down[kVkRightButton] ||
                          w.input.down[kVkMiddleButton];
     if (down && GetCapture() != hwnd) SetCapture(hwnd);
     if (!anyDown && GetCapture() == hwnd) ReleaseCapture();
+}
+
+// Characters arrive as UTF-16 units; a pair of surrogates makes one code point.
+void RecordUtf16Unit(Window& w, wchar_t unit) {
+    if (unit < 0x20 || unit == 0x7F) return;  // control keys are keys, not text
+    if (unit >= 0xD800 && unit < 0xDC00) {
+        w.pendingHighSurrogate = unit;
+        return;
+    }
+    if (unit >= 0xDC00 && unit < 0xE000) {
+        if (w.pendingHighSurrogate != 0) {
+            const uint32_t high = uint32_t(w.pendingHighSurrogate) - 0xD800;
+            RecordTypedChar(w.input, 0x10000 + (high << 10) + (uint32_t(unit) - 0xDC00));
+        }
+        w.pendingHighSurrogate = 0;
+        return;
+    }
+    w.pendingHighSurrogate = 0;
+    RecordTypedChar(w.input, uint32_t(unit));
 }
 
 LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -107,24 +141,27 @@ LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
             return 0;
         case WM_KEYDOWN:
         case WM_KEYUP:
-            RecordKey(w->input, int(wParam), message == WM_KEYDOWN);
+            RecordKey(w->input, int(wParam), message == WM_KEYDOWN, MessageCursor());
             return 0;
         case WM_SYSKEYDOWN:
         case WM_SYSKEYUP:
             // Alt combinations still reach the default procedure (Alt+F4 closes).
-            RecordKey(w->input, int(wParam), message == WM_SYSKEYDOWN);
+            RecordKey(w->input, int(wParam), message == WM_SYSKEYDOWN, MessageCursor());
             break;
+        case WM_CHAR:
+            RecordUtf16Unit(*w, wchar_t(wParam));
+            return 0;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONUP:
-            RecordButton(*w, hwnd, kVkLeftButton, message == WM_LBUTTONDOWN);
+            RecordButton(*w, hwnd, kVkLeftButton, message == WM_LBUTTONDOWN, lParam);
             return 0;
         case WM_RBUTTONDOWN:
         case WM_RBUTTONUP:
-            RecordButton(*w, hwnd, kVkRightButton, message == WM_RBUTTONDOWN);
+            RecordButton(*w, hwnd, kVkRightButton, message == WM_RBUTTONDOWN, lParam);
             return 0;
         case WM_MBUTTONDOWN:
         case WM_MBUTTONUP:
-            RecordButton(*w, hwnd, kVkMiddleButton, message == WM_MBUTTONDOWN);
+            RecordButton(*w, hwnd, kVkMiddleButton, message == WM_MBUTTONDOWN, lParam);
             return 0;
         case WM_CAPTURECHANGED:
             if (reinterpret_cast<HWND>(lParam) != hwnd) ReleaseMouseButtons(*w);
@@ -283,6 +320,15 @@ bool PollWindowEvent(Window* window, WindowEvent* event) {
     return TakeEvent(window->input, event);
 }
 
+WindowInputState* InputStateOf(Window* window) { return window ? &window->input : nullptr; }
+
+void WaitForWindowInput(Window* window, double timeoutSeconds) {
+    if (!window || !window->input.events.empty() || timeoutSeconds <= 0.0) return;
+    const double ms = timeoutSeconds * 1000.0;
+    const DWORD wait = ms >= 3600000.0 ? DWORD(3600000) : DWORD(ms);
+    MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+}
+
 void SwapWindowBuffers(Window* window) {
     if (window) SwapBuffers(window->dc);
 }
@@ -345,6 +391,17 @@ void SetHeadlessKey(Window* window, int virtualKey, bool down) {
     // Repeat count 1; a release also carries the previous-state and transition bits.
     const LPARAM bits = down ? 1 : LPARAM(1 | (1u << 30) | (1u << 31));
     PostMessageW(window->hwnd, down ? WM_KEYDOWN : WM_KEYUP, WPARAM(virtualKey), bits);
+}
+
+void PostHeadlessChar(Window* window, uint32_t codePoint) {
+    if (!window || codePoint > 0x10FFFF) return;
+    if (codePoint < 0x10000) {
+        PostMessageW(window->hwnd, WM_CHAR, WPARAM(codePoint), 1);
+        return;
+    }
+    const uint32_t v = codePoint - 0x10000;
+    PostMessageW(window->hwnd, WM_CHAR, WPARAM(0xD800 + (v >> 10)), 1);
+    PostMessageW(window->hwnd, WM_CHAR, WPARAM(0xDC00 + (v & 0x3FF)), 1);
 }
 
 void PostHeadlessWheel(Window* window, int delta) {
