@@ -57,4 +57,4 @@ set(CMAKE_THREAD_PREFER_PTHREAD ON)
 find_package(Threads REQUIRED)
 
 # Test folders built for Windows (tests/CMakeLists.txt).
-set(MORVA_WINDOWS_TEST_DIRS math CACHE STRING "Test folders built for Windows")
+set(MORVA_WINDOWS_TEST_DIRS support_tests math render platform e2e CACHE STRING "Test folders built for Windows")

@@ -25,6 +25,11 @@ bool Cinput::GetKey(int key) { return morva::IsKeyDown(wnd, key); }
 
 namespace {
 
+// The window layer's records as POINT and RECT (the same types on Linux, the system's on
+// Windows).
+POINT ToPoint(const morva::WindowPoint& p) { return POINT{p.x, p.y}; }
+RECT ToRect(const morva::WindowRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
+
 // One button's step of Update: a release arms the click, the next press fires it once.
 // The recorded transitions are replayed in order up to the first press that fires, so two
 // clicks made between the same two frames give a click in each of the next two updates.
@@ -38,7 +43,7 @@ bool UpdateButton(morva::Window* wnd, int button, bool& released, bool& click, P
         } else if (released) {
             click = true;
             released = false;
-            *pressedAt = t.cursor;
+            *pressedAt = ToPoint(t.cursor);
             return true;
         }
     }
@@ -78,12 +83,12 @@ bool Cinput::GetMouseLeft_select() { return GetKey(morva::kVkLeftButton); }
 POINT* Cinput::GetPos() {
     // In the frame of a left click the cursor is where the button went down: clicks made
     // faster than the frames are drawn land where the user made them.
-    *cursorPos = leftClickPlaced ? leftClickAt : morva::GetCursorScreenPos(wnd);
+    *cursorPos = leftClickPlaced ? leftClickAt : ToPoint(morva::GetCursorScreenPos(wnd));
     return cursorPos.get();
 }
 
 RECT* Cinput::GetWindow() {
-    *clientRect = morva::GetClientScreenRect(wnd);
+    *clientRect = ToRect(morva::GetClientScreenRect(wnd));
     return clientRect.get();
 }
 

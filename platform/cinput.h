@@ -11,8 +11,12 @@
 #include <cstdint>
 #include <memory>
 
+#ifdef _WIN32
+#include <windows.h>  // POINT and RECT are the system's own records (same fields)
+#else
 using POINT = morva::WindowPoint;  // screen pixels x, y
 using RECT = morva::WindowRect;    // screen pixels left, top, right, bottom
+#endif
 
 // Width and height of the client area in pixels.
 struct ClientSize {

@@ -82,7 +82,9 @@ Shader* cshader::LoadShader(char* vertex_path, char* fragment_path) {
 
 Shader* cshader::LoadShader(const char* vertex_path, const char* fragment_path) {
     Shader* s = new Shader();
-    // Without the GL 2.0 functions everything is drawn fixed-function (program 0).
+    // A manager built before its context was current finds the functions now; without them
+    // everything is drawn fixed-function (program 0).
+    if (!gl_ready) gl_ready = LoadGLEntryPoints(&gl);
     if (!gl_ready) return s;
     const std::string vertex_source = ReadSource(vertex_path);
     const std::string fragment_source = ReadSource(fragment_path);

@@ -121,6 +121,8 @@ void GLTest::SetUp() {
     glDepthMask(GL_TRUE);
     glStencilMask(0xFF);
     glColor4f(1, 1, 1, 1);
+    // A test program may run all its tests in one process (the Windows build does).
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     glClearColor(0, 0, 0, 0);
     glClearStencil(0);
     glClearDepth(1.0);
