@@ -20,7 +20,8 @@ bool SetEditorPixelFormat(HDC dc, std::string* error) {
     PIXELFORMATDESCRIPTOR wanted = {};
     wanted.nSize = sizeof wanted;
     wanted.nVersion = 1;
-    wanted.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+    // A copying swap (a hint only) keeps the shown frame in the back buffer for read-back.
+    wanted.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER | PFD_SWAP_COPY;
     wanted.iPixelType = PFD_TYPE_RGBA;
     wanted.cColorBits = 32;
     wanted.cAlphaBits = 8;

@@ -421,7 +421,9 @@ void PostHeadlessClose(Window* window) {
     if (window) PostMessageW(window->hwnd, WM_CLOSE, 0, 0);
 }
 
-// The shown frame is in the front buffer once the buffers have been swapped.
+// The shown frame, read from the back buffer: the pixel format asks for a copying swap,
+// which leaves the frame there after the swap (as Wine's and the software drivers' swaps do);
+// the front buffer belongs to the screen and may hold anything on top of the window.
 bool ReadHeadlessClientImage(Window* window, ClientImage* image) {
     if (!window || !image) return false;
     image->width = kClientWidth;
@@ -433,9 +435,8 @@ bool ReadHeadlessClientImage(Window* window, ClientImage* image) {
     glFinish();
     while (glGetError() != GL_NO_ERROR) {
     }
-    glReadBuffer(GL_FRONT);
-    glReadPixels(0, 0, kClientWidth, kClientHeight, GL_RGBA, GL_UNSIGNED_BYTE, image->rgba.data());
     glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, kClientWidth, kClientHeight, GL_RGBA, GL_UNSIGNED_BYTE, image->rgba.data());
     glPixelStorei(GL_PACK_ALIGNMENT, packAlignment);
     const size_t rowBytes = size_t(kClientWidth) * 4;
     std::vector<uint8_t> row(rowBytes);
