@@ -209,6 +209,8 @@ bool project::OpenData(char* path) {
     // image that cannot be loaded any more stays in the list with its path and vectors.
     std::vector<pObject> opened;
     opened.reserve(records.size());
+    const std::string folder = files::FolderOf(path);
+    std::vector<MovedFile> found_files;
     for (ProjectRecord& rec : records) {
         pObject o;
         o.type = rec.type;
@@ -218,7 +220,13 @@ bool project::OpenData(char* path) {
         o.move = rec.move;
         o.scale = rec.scale;
         o.rotate = rec.rotate;
-        const bool loadable = loader != nullptr && IsRegularFile(o.name.c_str());
+        bool loadable = loader != nullptr && IsRegularFile(o.name.c_str());
+        MovedFile moved;
+        if (loader != nullptr && !loadable && (o.type == 0 || o.type == 1) && FindMovedFile(o.name, folder, &moved)) {
+            o.name = moved.path;
+            found_files.push_back(std::move(moved));
+            loadable = true;
+        }
         if (o.type == 1 && loadable) {
             o.model = loader->LoadObjShared(o.name.data(), DrawLoading2);
             o.hold = HoldModel(loader, o.model);
@@ -230,6 +238,8 @@ bool project::OpenData(char* path) {
     }
     Reset();
     objects = std::move(opened);
+    moved_files_found = std::move(found_files);
+    moved_files_folder = folder.size() > 1 ? folder.substr(0, folder.size() - 1) : folder.empty() ? "." : folder;
     return true;
 }
 

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "math/Cmath.h"
+#include "project/moved_files.h"
 
 #include <cstdint>
 #include <memory>
@@ -100,6 +101,11 @@ public:
 
     // Indexes of records whose model or image file could not be loaded.
     std::vector<int> GetMissingFiles() const;
+    // Files of the last opened project that were found under its folder after they were
+    // moved (see project/moved_files.h), and that folder as the log names it. Those records
+    // load from, and are saved with, the found paths.
+    std::vector<MovedFile> moved_files_found;
+    std::string moved_files_folder;
 
     bool ImportOBJ(char* path);
     bool ImportImage(char* path);

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 
 #include <sys/stat.h>
 
@@ -254,6 +255,56 @@ TEST_F(ImportTest, PipesAndDevicesAreNeverReadAsModelsOrImages) {
     EXPECT_EQ(p->GetMissingFiles(), (std::vector<int>{0, 1}));
     EXPECT_EQ(p->objects[0].name, fifo);
     std::remove(fifo.c_str());
+}
+
+// A project folder moved elsewhere (and its files renamed in another letter case): the
+// records are found under the project file's folder, load from there and are saved so.
+TEST_F(ImportTest, AMovedProjectFindsItsFilesUnderItsFolder) {
+    namespace fs = std::filesystem;
+    const std::string from = temp_dir + "/plate", to = temp_dir + "/moved-plate";
+    fs::remove_all(from);
+    fs::remove_all(to);
+    fs::create_directories(from + "/models");
+    fs::copy_file(Data("cube.obj"), from + "/models/cube.obj");
+    fs::copy_file(Data("cube.mtl"), from + "/models/cube.mtl");
+    const std::string image = WriteImage("moved.png", 4, 4, [](int, int, unsigned char* px) {
+        px[0] = 200, px[1] = 100, px[2] = 50, px[3] = 255;
+    });
+    fs::rename(image, from + "/relief.png");
+    ASSERT_TRUE(Import(from + "/models/cube.obj"));
+    ASSERT_TRUE(ImportPicture(from + "/relief.png"));
+    p->objects.push_back(p->objects[1]);
+    p->objects[2].name = "C:\\elsewhere\\gone.png";
+    ASSERT_TRUE(p->SaveData(const_cast<char*>((from + "/plate.PRJ").c_str())));
+    fs::rename(from, to);
+    fs::rename(to + "/models", to + "/Models");
+    fs::rename(to + "/relief.png", to + "/RELIEF.png");
+
+    ASSERT_TRUE(p->OpenData(const_cast<char*>((to + "/plate.PRJ").c_str())));
+    ASSERT_EQ(p->objects.size(), 3u);
+    EXPECT_TRUE(IsUsableModel(p->objects[0]));
+    EXPECT_EQ(p->objects[0].model->name, to + "/Models/cube.obj");
+    EXPECT_FALSE(p->objects[0].model->materials.empty());  // its material file beside it
+    EXPECT_GT(p->objects[1].texture, 0);
+    EXPECT_EQ(p->objects[1].name, to + "/RELIEF.png");
+    EXPECT_EQ(p->objects[2].name, "C:\\elsewhere\\gone.png");  // still missing, kept as stored
+    EXPECT_EQ(p->GetMissingFiles(), std::vector<int>{2});
+    ASSERT_EQ(p->moved_files_found.size(), 2u);
+    EXPECT_EQ(p->moved_files_found[0].relative, "Models/cube.obj");
+    EXPECT_EQ(p->moved_files_found[1].relative, "RELIEF.png");
+    EXPECT_EQ(p->moved_files_folder, to);
+
+    // The next save stores the found paths.
+    ASSERT_TRUE(p->SaveData(const_cast<char*>((to + "/plate.PRJ").c_str())));
+    std::vector<uint8_t> bytes;
+    std::vector<ProjectRecord> records;
+    ASSERT_TRUE(ReadWholeFile((to + "/plate.PRJ").c_str(), &bytes));
+    ASSERT_TRUE(ParseProjectFile(bytes.data(), bytes.size(), &records));
+    EXPECT_EQ(records.at(0).path, to + "/Models/cube.obj");
+    EXPECT_EQ(records.at(1).path, to + "/RELIEF.png");
+    EXPECT_EQ(records.at(2).path, "C:\\elsewhere\\gone.png");
+    ASSERT_TRUE(p->OpenData(const_cast<char*>((to + "/plate.PRJ").c_str())));
+    EXPECT_TRUE(p->moved_files_found.empty());
 }
 
 // ---- picking models ----
