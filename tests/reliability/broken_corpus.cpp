@@ -78,7 +78,25 @@ std::string HundredThousandMaterials() {
     return text;
 }
 
+// A FIFO nobody writes to: opening or reading it the ordinary way waits forever.
+bool MakeFifo(const std::string& path) { return ::mkfifo(path.c_str(), 0600) == 0; }
+
+// A model whose material file is a FIFO.
+bool WriteModelNamingFifo(const std::string& path) {
+    const std::string fifo = path.substr(0, path.find_last_of('/') + 1) + "materials-fifo.mtl";
+    return MakeFifo(fifo) && WriteText(path, "mtllib materials-fifo.mtl\nv 0 0 0\nv 1 0 0\nv 0 0 1\nf 1 2 3\n");
+}
+
+// A material file whose maps name a FIFO beside it and by its absolute path.
+bool WriteMapsNamingFifo(const std::string& path) {
+    const std::string fifo = path.substr(0, path.find_last_of('/') + 1) + "pipe";
+    return MakeFifo(fifo) && WriteText(path, "newmtl m\nKd 1 1 1\nmap_Kd pipe\nmap_Ka " + fifo + "\n");
+}
+
 bool WriteGenerated(const std::string& file, const std::string& path) {
+    if (file.find("/fifo-named-like-") != std::string::npos) return MakeFifo(path);
+    if (file == "obj/mtllib-names-a-fifo.obj") return WriteModelNamingFifo(path);
+    if (file == "mtl/map-names-a-fifo.mtl") return WriteMapsNamingFifo(path);
     if (file == "project/sparse-file-of-300MiB.prj" || file == "image/sparse-file-of-300MiB.png") {
         return WriteSparse(path, off_t(300) << 20);
     }

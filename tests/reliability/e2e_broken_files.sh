@@ -9,7 +9,8 @@ replay=$1 assets=$2 data=$3 out=$4
 broken=$data/broken
 mkdir -p "$out"
 script=$out/broken_files.mrv
-# A file too large to commit: a sparse 300 MiB project file.
+# A file too large to commit: a sparse 300 MiB project file. FIFOs (special files that
+# would block a reader) are made below.
 truncate -s 300M "$out/sparse-file-of-300MiB.prj"
 
 trim() { local s=$1; s=${s#"${s%%[![:space:]]*}"}; s=${s%"${s##*[![:space:]]}"}; printf '%s' "$s"; }
@@ -28,8 +29,11 @@ trim() { local s=$1; s=${s#"${s%%[![:space:]]*}"}; s=${s%"${s##*[![:space:]]}"};
     case "$message" in *FAIL) ;; *) continue;; esac
     path=$broken/$file
     if [[ "$details" == *generated* ]]; then
-      [ "$file" = "project/sparse-file-of-300MiB.prj" ] || continue
-      path=$out/sparse-file-of-300MiB.prj
+      case "$file" in
+        project/sparse-file-of-300MiB.prj) path=$out/sparse-file-of-300MiB.prj;;
+        */fifo-named-like-*) path=$out/${file##*/}; [ -p "$path" ] || mkfifo "$path";;
+        *) continue;;
+      esac
     fi
     case "$message" in
       "Open Project FAIL") item=40;;
