@@ -240,6 +240,10 @@ void CommandOpenProject() {
 
 void OpenProjectFile(char* path) {
     if (mgrProject->OpenData(path)) {
+        // Files of a moved project found under its folder: one line each (see moved_files.h).
+        for (const MovedFile& found : mgrProject->moved_files_found) {
+            Log(("Found " + found.relative + " in " + mgrProject->moved_files_folder).c_str(), Debug_Info);
+        }
         if (!mgrProject->GetMissingFiles().empty()) {
             Log("Open Project: some model or image files are missing", Debug_Warning);
         }

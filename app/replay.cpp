@@ -29,6 +29,7 @@ const ReplayFamily* const kFamilies[] = {
     &kReplayStateChecks,
     &kReplayPictureCommands,
     &kReplayQuickCommands,
+    &kReplayFileCommands,
 };
 
 const ReplayVerb* FindVerb(const std::string& verb) {

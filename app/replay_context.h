@@ -61,3 +61,4 @@ extern const ReplayFamily kReplayInputCommands;    // replay_input.cpp
 extern const ReplayFamily kReplayStateChecks;      // replay_state.cpp
 extern const ReplayFamily kReplayPictureCommands;  // replay_picture.cpp
 extern const ReplayFamily kReplayQuickCommands;    // replay_quick.cpp
+extern const ReplayFamily kReplayFileCommands;     // replay_files.cpp
