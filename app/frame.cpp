@@ -2,6 +2,8 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
+
 #include "app/camera.h"
 #include "app/menus.h"
 #include "app/quick_keys.h"
@@ -24,10 +26,14 @@ void DrawDarkeningQuad() {
     glEnd();
 }
 
+// Each volume only where it can change the stencil: nothing is drawn below the lowest
+// point of the machine and the objects.
 void DrawShadowVolumes(const ShellState& s) {
     glLoadMatrixf(s.V.m);
-    mgrObj->RenderShadow(s.machine);
-    mgrProject->RenderShadow();
+    float floor_y = LowestDrawnY(*mgrProject);
+    if (s.machine && s.machine->triangle_count > 0) floor_y = std::min(floor_y, s.machine->bbox[0].y);
+    RenderModelShadow(*mgrObj, s.machine, floor_y);
+    RenderProjectShadows(*mgrProject, floor_y);
 }
 
 }  // namespace

@@ -156,6 +156,9 @@ void CompileShadowList(cloadobj& loader, cloadobj_conteiner& model);
 // Deletes the model's display lists and sets their names to 0.
 void DeleteModelLists(cloadobj_conteiner& model);
 
+// How far below each downward triangle its shadow prism reaches, in model units.
+constexpr float kShadowVolumeDepth = 4.0f;
+
 // Shadow-volume geometry of a model for a light straight above, as corners of GL_TRIANGLES
 // (three floats each), appended to `corners`. Prisms: the closed prism of every downward
 // triangle, 24 corners each. Outline: the same prisms without the pairs of side quads that

@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr float kShadowDepth = 4.0f;
+constexpr float kShadowDepth = kShadowVolumeDepth;
 constexpr size_t kCornersPerPrism = 24;
 constexpr uint32_t kNoSide = 0xFFFFFFFFu;
 

@@ -154,3 +154,15 @@ cMath::vector4 ImportSize(const cMath::vector4& extent);
 
 // The drawing transform of an object (translate, scale by factor, rotate x, y, z) as a matrix.
 cMath::Matrix4x4 ObjectTransform(const project::pObject& o, float halo);
+
+// Shadow volumes drawn only where they can change the stencil buffer: objects whose volume
+// is out of view are skipped, the others drawn inside the window rectangle of the part of
+// their volume above world height `floor_y`, below which nothing is drawn (-infinity when
+// unknown). The stencil buffer ends as with every volume drawn in full. The current
+// modelview matrix is the view; it is left as it was.
+void RenderProjectShadows(project& scene, float floor_y);
+// The same for one model placed at the world origin (the machine).
+void RenderModelShadow(cloadobj& loader, cloadobj_conteiner* model, float floor_y);
+// Lowest world height of what the project's objects draw into the depth buffer (+infinity
+// when nothing).
+float LowestDrawnY(const project& scene);

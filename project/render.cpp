@@ -1,9 +1,14 @@
 #include "project/project.h"
 
 #include "model/cloadobj.h"
+#include "project/shadow_scissor.h"
 #include "render/cshader.h"
 
 #include <GL/gl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace {
 
@@ -128,19 +133,116 @@ void project::Render() {
     }
 }
 
-void project::RenderShadow() {
-    for (const pObject& o : objects) {
+namespace {
+
+// The matrices and viewport the shadow volumes are drawn with, and the scissor state to
+// give back afterwards.
+struct ShadowView {
+    cMath::Matrix4x4 view, projection;
+    int viewport[4] = {0, 0, 0, 0};
+    GLboolean scissor_was_on = GL_FALSE;
+    int scissor_box[4] = {0, 0, 0, 0};
+
+    ShadowView() {
+        glGetFloatv(GL_MODELVIEW_MATRIX, view.m);
+        glGetFloatv(GL_PROJECTION_MATRIX, projection.m);
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        scissor_was_on = glIsEnabled(GL_SCISSOR_TEST);
+        glGetIntegerv(GL_SCISSOR_BOX, scissor_box);
+    }
+    ~ShadowView() {
+        glScissor(scissor_box[0], scissor_box[1], scissor_box[2], scissor_box[3]);
+        if (scissor_was_on) {
+            glEnable(GL_SCISSOR_TEST);
+        } else {
+            glDisable(GL_SCISSOR_TEST);
+        }
+    }
+    ShadowView(const ShadowView&) = delete;
+    ShadowView& operator=(const ShadowView&) = delete;
+
+    // Sets the scissor for the volume of the box lo..hi (dropped by `drop`) placed by
+    // `object`; false when the volume changes nothing and is to be skipped.
+    bool Clip(const cMath::Matrix4x4& object, const cMath::vector4& lo, const cMath::vector4& hi, float drop,
+              float floor_y) const {
+        ShadowRect rect;
+        switch (ShadowVolumeReach(object, view, projection, viewport, lo, hi, drop, floor_y, rect)) {
+        case ShadowReach::kNothing:
+            return false;
+        case ShadowReach::kRectangle: {
+            // Intersected with a scissor box the caller had set.
+            int x0 = rect.x, y0 = rect.y, x1 = rect.x + rect.width, y1 = rect.y + rect.height;
+            if (scissor_was_on) {
+                x0 = std::max(x0, scissor_box[0]);
+                y0 = std::max(y0, scissor_box[1]);
+                x1 = std::min(x1, scissor_box[0] + scissor_box[2]);
+                y1 = std::min(y1, scissor_box[1] + scissor_box[3]);
+                if (x1 <= x0 || y1 <= y0) return false;
+            }
+            glEnable(GL_SCISSOR_TEST);
+            glScissor(x0, y0, x1 - x0, y1 - y0);
+            return true;
+        }
+        case ShadowReach::kEverywhere:
+            break;
+        }
+        glScissor(scissor_box[0], scissor_box[1], scissor_box[2], scissor_box[3]);
+        if (scissor_was_on) {
+            glEnable(GL_SCISSOR_TEST);
+        } else {
+            glDisable(GL_SCISSOR_TEST);
+        }
+        return true;
+    }
+};
+
+// The image's shadow box (see ImageShadowBox) and the box its relief layers fill.
+const cMath::vector4 kImageShadowLo(-1.0f, -10.0f, -1.0f, 0.0f), kImageShadowHi(1.0f, -0.001f, 1.0f, 0.0f);
+const cMath::vector4 kImageLo(-1.0f, 0.0f, -1.0f, 0.0f), kImageHi(1.0f, 0.1f, 1.0f, 0.0f);
+
+}  // namespace
+
+void RenderProjectShadows(project& scene, float floor_y) {
+    const ShadowView view;
+    for (const project::pObject& o : scene.objects) {
         if (o.type == 1) {
-            if (!IsUsableModel(o)) continue;
+            if (!IsUsableModel(o) || !CastsShadow(o)) continue;
+            if (!view.Clip(ObjectTransform(o, 1.0f), o.model->bbox[0], o.model->bbox[1], kShadowVolumeDepth, floor_y)) {
+                continue;
+            }
             glPushMatrix();
             ApplyDrawingTransform(o, 1.0f);
-            if (CastsShadow(o)) loader->RenderShadow(o.model);
+            scene.loader->RenderShadow(o.model);
             glPopMatrix();
         } else if (o.type == 0) {
+            if (!CastsShadow(o)) continue;
+            if (!view.Clip(ObjectTransform(o, 1.0f), kImageShadowLo, kImageShadowHi, 0.0f, floor_y)) continue;
             glPushMatrix();
             ApplyDrawingTransform(o, 1.0f);
-            if (CastsShadow(o)) ImageShadowBox();
+            ImageShadowBox();
             glPopMatrix();
         }
     }
 }
+
+void RenderModelShadow(cloadobj& loader, cloadobj_conteiner* model, float floor_y) {
+    if (model == nullptr) return;
+    const ShadowView view;
+    if (view.Clip(cMath::Matrix4x4(), model->bbox[0], model->bbox[1], kShadowVolumeDepth, floor_y)) {
+        loader.RenderShadow(model);
+    }
+}
+
+float LowestDrawnY(const project& scene) {
+    float lowest = std::numeric_limits<float>::infinity();
+    for (const project::pObject& o : scene.objects) {
+        if (o.type == 1 && IsUsableModel(o)) {
+            lowest = std::min(lowest, LowestWorldY(ObjectTransform(o, 1.0f), o.model->bbox[0], o.model->bbox[1]));
+        } else if (o.type == 0) {
+            lowest = std::min(lowest, LowestWorldY(ObjectTransform(o, 1.0f), kImageLo, kImageHi));
+        }
+    }
+    return lowest;
+}
+
+void project::RenderShadow() { RenderProjectShadows(*this, -std::numeric_limits<float>::infinity()); }

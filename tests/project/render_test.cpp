@@ -406,4 +406,89 @@ TEST_F(SceneRender, WholeSceneWithRimsReliefAndShadows) {
     EXPECT_LT(shade.at(0, 0)[1] + 20, free_bed.at(0, 0)[1]) << png;
 }
 
+// The stencil the two shadow passes leave over the depth buffer drawn so far.
+template <typename Volumes>
+std::vector<uint8_t> ShadowStencil(const cMath::Matrix4x4& view, Volumes volumes) {
+    glClearStencil(0);
+    glClear(GL_STENCIL_BUFFER_BIT);
+    glMatrixMode(GL_MODELVIEW);
+    glEnable(GL_CULL_FACE);
+    glEnable(GL_POLYGON_OFFSET_FILL);
+    glDepthFunc(GL_LESS);
+    glDepthMask(GL_FALSE);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    glPolygonOffset(1, 1);
+    glEnable(GL_STENCIL_TEST);
+    glStencilFunc(GL_ALWAYS, 1, 0xFF);
+    glDisable(GL_TEXTURE_2D);
+    glFrontFace(GL_CW);
+    glStencilOp(GL_KEEP, GL_INCR, GL_KEEP);
+    glLoadMatrixf(view.m);
+    volumes();
+    glFrontFace(GL_CCW);
+    glStencilOp(GL_KEEP, GL_DECR, GL_KEEP);
+    glLoadMatrixf(view.m);
+    volumes();
+    glDisable(GL_POLYGON_OFFSET_FILL);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_STENCIL_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDepthMask(GL_TRUE);
+    glDepthFunc(GL_LEQUAL);
+    GLboolean scissor = GL_TRUE;
+    glGetBooleanv(GL_SCISSOR_TEST, &scissor);
+    EXPECT_EQ(scissor, GL_FALSE);  // the clipped drawing gives the scissor back
+    return morva_test::ReadStencil(0, 0, morva_test::kGLWidth, morva_test::kGLHeight);
+}
+
+TEST_F(SceneRender, ClippedShadowVolumesLeaveTheStencilOfFullVolumes) {
+    // Cubes in view, raised, turned, at the edge of the view, far beside it and behind the
+    // camera; the bed at height 0 is the lowest surface.
+    const float places[7][4] = {{0.2f, 0, 0.3f, 0},    {1.0f, 0.25f, 0.4f, 30}, {0.6f, 0, 1.2f, 0}, {2.6f, 0, 0.4f, 0},
+                                {9.0f, 0, 0.5f, 0},    {0.5f, 0.4f, -9.0f, 0}, {-0.5f, 0, 2.2f, 45}};
+    for (const auto& place : places) {
+        ASSERT_TRUE(Import(Data("cube.obj")));
+        project::pObject& o = p->objects.back();
+        o.size = cMath::vector4(0.4f, 0.3f, 0.4f, 0);
+        o.position = cMath::vector4(place[0], place[1], place[2], 0);
+        o.rotate = cMath::vector4(0, place[3], 0, 0);
+        PlaceObject(&o);
+    }
+    for (const float pitch : {25.0f, 60.0f}) {
+        SCOPED_TRACE(testing::Message() << "pitch " << pitch);
+        project_test::Camera c;
+        c.pitch = pitch;
+        c.yaw = -60;
+        c.x = 0.1f;
+        c.y = -0.1f;
+        c.z = -0.2f;
+        c.zoom = 2.6f;
+        V = project_test::View(c);
+        LoadCamera(V, P);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+        SceneState();
+        DrawBed();
+        p->Render();
+        const float floor_y = std::min(0.0f, LowestDrawnY(*p));
+        auto full_volumes = [&] {
+            for (const project::pObject& o : p->objects) {
+                glPushMatrix();
+                glMultMatrixf(ObjectTransform(o, 1.0f).m);
+                loader->RenderShadow(o.model);
+                glPopMatrix();
+            }
+        };
+        const std::vector<uint8_t> full = ShadowStencil(V, full_volumes);
+        const std::vector<uint8_t> clipped = ShadowStencil(V, [&] { RenderProjectShadows(*p, floor_y); });
+        EXPECT_GT(NonZero(full), 500u);
+        EXPECT_TRUE(full == clipped);
+        // The volumes reach far below the bed: clipped to it they cover fewer pixels.
+        LoadCamera(V, P);
+        const size_t full_fragments = NonZero(CountFragments(full_volumes));
+        LoadCamera(V, P);
+        const size_t clipped_fragments = NonZero(CountFragments([&] { RenderProjectShadows(*p, floor_y); }));
+        EXPECT_LT(clipped_fragments, full_fragments);
+    }
+}
+
 }  // namespace

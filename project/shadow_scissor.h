@@ -1,0 +1,32 @@
+// Where a shadow volume can change the stencil buffer: the window rectangle of the part of a
+// volume that lies above the lowest drawn surface, and whether the volume is in view at
+// all. The shadow passes count, per pixel, the volume faces behind the drawn surface; a
+// closed volume's count is 0 wherever that surface is outside the volume, so its volumes
+// need drawing only inside that rectangle. Plain math on the matrices given; no GL calls.
+#pragma once
+
+#include "math/Cmath.h"
+
+#include <cstdint>
+
+// Window rectangle in pixels (x, y of the lower-left corner, as glScissor takes it).
+struct ShadowRect {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+enum class ShadowReach : uint8_t {
+    kNothing,     // the volume changes no pixel: skip it
+    kRectangle,   // it changes pixels inside `rect` only
+    kEverywhere,  // unknown (the volume reaches behind the eye): draw it unclipped
+};
+
+// The volume of the box lo..hi (object coordinates) extended `drop` object units down its
+// own y axis, placed by `object` and seen through `view`, `projection` and `viewport`
+// (x, y, width, height), where no surface lies below world height `floor_y` (-infinity:
+// no such knowledge). The rectangle is widened by two pixels against rounding.
+ShadowReach ShadowVolumeReach(const cMath::Matrix4x4& object, const cMath::Matrix4x4& view,
+                              const cMath::Matrix4x4& projection, const int viewport[4], const cMath::vector4& lo,
+                              const cMath::vector4& hi, float drop, float floor_y, ShadowRect& rect);
+
+// Lowest world height of the box lo..hi placed by `object`.
+float LowestWorldY(const cMath::Matrix4x4& object, const cMath::vector4& lo, const cMath::vector4& hi);
