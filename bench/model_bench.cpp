@@ -166,10 +166,11 @@ long FileSize(const std::string& path) {
 // Best times of `runs` reads and parses of the file by the model's OBJ text reader (file to
 // arrays, results released outside the timing). `merged_parts`: parts read by the second
 // thread (0: one thread).
-bool TimeOwnParse(const std::string& path, int runs, size_t& triangles, size_t& merged_parts, Timing& best) {
+bool TimeOwnParse(const std::string& path, int runs, size_t& triangles, size_t& merged_parts, Timing& best,
+                  const ObjFileReading& how = {}) {
     for (int r = 0; r < runs; ++r) {
         ObjText text;
-        if (!TimeRun(best, [&] { return ReadObjFile(path.c_str(), text); })) return false;
+        if (!TimeRun(best, [&] { return ReadObjFile(path.c_str(), text, {}, how); })) return false;
         triangles = text.triangles.size();
         merged_parts = LastObjFileMergedParts();
     }
@@ -805,6 +806,22 @@ int main(int argc, char** argv) {
     Print("parse_cpu_MBps", mb / (own.process_cpu_ms / 1000.0));
     Print("parse_loading_thread_cpu_ms", own.cpu_ms);
     Print("parse_loading_thread_kernel_ms", own.kernel_ms);
+    // The same reading forced onto one thread, and forced onto two whatever the load.
+    ObjFileReading one_thread, two_threads;
+    one_thread.two_threads_from_bytes = ~uint64_t(0);
+    two_threads.two_threads_only_when_core_idle = false;
+    Timing own_one, own_two;
+    size_t unused_triangles = 0, two_merged = 0;
+    if (!TimeOwnParse(path, parse_runs, unused_triangles, two_merged, own_one, one_thread) ||
+        !TimeOwnParse(path, parse_runs, unused_triangles, two_merged, own_two, two_threads)) {
+        return 1;
+    }
+    Print("parse_one_thread_ms", own_one.wall_ms);
+    Print("parse_one_thread_cpu_ms", own_one.process_cpu_ms);
+    Print("parse_one_thread_MBps", mb / (own_one.wall_ms / 1000.0));
+    Print("parse_two_threads_ms", own_two.wall_ms);
+    Print("parse_two_threads_cpu_ms", own_two.process_cpu_ms);
+    Print("parse_two_threads_MBps", mb / (own_two.wall_ms / 1000.0));
     if (!TimeTinyObjParse(path, parse_runs, tiny_triangles, tiny)) {
         std::fprintf(stderr, "tinyobjloader cannot read %s\n", path.c_str());
         return 1;
@@ -815,7 +832,8 @@ int main(int argc, char** argv) {
     Print("tinyobjloader_parse_cpu_ms", tiny.process_cpu_ms);
     Print("tinyobjloader_parse_kernel_ms", tiny.kernel_ms);
     Print("parse_ratio_to_tinyobjloader", tiny.wall_ms / own.wall_ms);
-    Print("parse_cpu_ratio_to_tinyobjloader", tiny.process_cpu_ms / own.process_cpu_ms);
+    Print("parse_cpu_ratio_to_tinyobjloader", tiny.process_cpu_ms / own_one.process_cpu_ms);
+    Print("parse_two_threads_ratio_to_tinyobjloader", tiny.wall_ms / own_two.wall_ms);
     std::fflush(stdout);
     if (parse_only) return 0;
 

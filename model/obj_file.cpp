@@ -4,6 +4,7 @@
 // reported when it was opened are read.
 #include "model/obj_text.h"
 
+#include "platform/cpu_load.h"
 #include "platform/files.h"
 
 #include <algorithm>
@@ -136,7 +137,8 @@ bool ReadObjFile(const char* path, ObjText& out, ObjLineHook hook, const ObjFile
     bool ok = false;
     try {
         const uint64_t size = file.size;
-        const bool two_cores = std::thread::hardware_concurrency() >= 2;
+        const bool two_cores = std::thread::hardware_concurrency() >= 2 &&
+                               (!how.two_threads_only_when_core_idle || cpu::IdleCoresNow() >= 1);
         ReserveObjText(out, size);
         std::vector<uint64_t> bounds;
         if (two_cores && size >= how.two_threads_from_bytes) bounds = PartBounds(file, size, how.part_bytes);

@@ -151,6 +151,9 @@ size_t ParseObjTextInParts(const char* begin, const char* end, const std::vector
 struct ObjFileReading {
     size_t block_size = 256 * 1024;
     uint64_t two_threads_from_bytes = uint64_t(4) << 20;
+    // The second thread starts only when a core is idle at that moment: on a busy machine
+    // it adds CPU time (the appended parts are copied) and memory without a faster read.
+    bool two_threads_only_when_core_idle = true;
     uint64_t part_bytes = uint64_t(8) << 20;
     ObjPartSharing sharing = ObjPartSharing::kMeetInTheMiddle;
 };

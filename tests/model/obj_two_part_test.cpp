@@ -237,6 +237,7 @@ TEST(ObjTwoParts, FileReadInTinyPartsAndBlocksEqualsSequentialReading) {
     ObjFileReading two_halves;
     two_halves.block_size = 16;
     two_halves.two_threads_from_bytes = 0;
+    two_halves.two_threads_only_when_core_idle = false;
     two_halves.part_bytes = 200;
     two_halves.sharing = kRest;
     const std::vector<std::pair<std::string, bool>> texts = {
