@@ -16,8 +16,9 @@
 // so they count the time the code ran rather than the time it waited for a core. Drawing figures are wall time around glFinish (the software
 // rasteriser draws on threads of its own), median of the frames.
 // Usage: morva-bench [--file PATH] [--regenerate] [--runs N] [--parse-runs N] [--parse-only]
-//                    [--compare-recording]
+//                    [--import-only] [--compare-recording]
 //   --parse-only: the two parsers only, no GL.
+//   --import-only: one parse, then the load figures only (no picking, no editor).
 //   --compare-recording: also load with display lists fed by vertex arrays.
 #include "app/editor.h"
 #include "app/frame.h"
@@ -757,6 +758,7 @@ int main(int argc, char** argv) {
     const std::string small_path = std::string(P_tmpdir) + "/morva-bench-torus-100k.obj";
     bool regenerate = false;
     bool parse_only = false;
+    bool import_only = false;
     bool compare_recording = false;
     int runs = 3;
     // Parse timings are wall time on a shared machine: more runs find a moment when the
@@ -766,6 +768,7 @@ int main(int argc, char** argv) {
         if (!std::strcmp(argv[i], "--file") && i + 1 < argc) path = argv[++i];
         else if (!std::strcmp(argv[i], "--regenerate")) regenerate = true;
         else if (!std::strcmp(argv[i], "--parse-only")) parse_only = true;
+        else if (!std::strcmp(argv[i], "--import-only")) import_only = true;
         else if (!std::strcmp(argv[i], "--compare-recording")) compare_recording = true;
         else if (!std::strcmp(argv[i], "--runs") && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
         else if (!std::strcmp(argv[i], "--parse-runs") && i + 1 < argc) parse_runs = std::max(1, std::atoi(argv[++i]));
@@ -786,10 +789,11 @@ int main(int argc, char** argv) {
     }
     const double mb = double(FileSize(path)) / 1e6;
     Print("model_file_MB", mb);
-    if (!parse_only) ReportMemoryRelease(path);
+    if (!parse_only && !import_only) ReportMemoryRelease(path);
 
     size_t own_triangles = 0, tiny_triangles = 0, merged_parts = 0;
     Timing own, tiny;
+    if (import_only) parse_runs = 1;
     if (!TimeOwnParse(path, parse_runs, own_triangles, merged_parts, own)) {
         std::fprintf(stderr, "cannot read %s\n", path.c_str());
         return 1;
@@ -806,6 +810,7 @@ int main(int argc, char** argv) {
     Print("parse_cpu_MBps", mb / (own.process_cpu_ms / 1000.0));
     Print("parse_loading_thread_cpu_ms", own.cpu_ms);
     Print("parse_loading_thread_kernel_ms", own.kernel_ms);
+    if (!import_only) {
     // The same reading forced onto one thread, and forced onto two whatever the load.
     ObjFileReading one_thread, two_threads;
     one_thread.two_threads_from_bytes = ~uint64_t(0);
@@ -835,6 +840,7 @@ int main(int argc, char** argv) {
     Print("parse_cpu_ratio_to_tinyobjloader", tiny.process_cpu_ms / own_one.process_cpu_ms);
     Print("parse_two_threads_ratio_to_tinyobjloader", tiny.wall_ms / own_two.wall_ms);
     std::fflush(stdout);
+    }
     if (parse_only) return 0;
 
     char cwd[4096];
@@ -870,20 +876,23 @@ int main(int argc, char** argv) {
         Print("import_loading_thread_cpu_ms", best.cpu_ms);
         std::printf("lists_recorded_with: %s\n",
                     loader.list_recording == ListRecording::kImmediate ? "immediate" : "arrays");
-        if (compare_recording) {
-            const ListRecording chosen = loader.list_recording;
-            const ListRecording other = chosen == ListRecording::kImmediate ? ListRecording::kVertexArrays
-                                                                             : ListRecording::kImmediate;
-            loader.list_recording = other;
-            ReportLoad(loader, path, other == ListRecording::kImmediate ? "immediate_" : "arrays_", runs);
-            loader.list_recording = chosen;
+        if (!import_only) {
+            if (compare_recording) {
+                const ListRecording chosen = loader.list_recording;
+                const ListRecording other = chosen == ListRecording::kImmediate ? ListRecording::kVertexArrays
+                                                                                 : ListRecording::kImmediate;
+                loader.list_recording = other;
+                ReportLoad(loader, path, other == ListRecording::kImmediate ? "immediate_" : "arrays_", runs);
+                loader.list_recording = chosen;
+            }
+            std::fflush(stdout);
+            ReportPicking(loader, path);
+            ReportProjectPicking(loader, path, P_tmpdir);
+            std::fflush(stdout);
         }
-        std::fflush(stdout);
-        ReportPicking(loader, path);
-        ReportProjectPicking(loader, path, P_tmpdir);
-        std::fflush(stdout);
     }
     morva::DestroyOffscreenGL(gl);
+    if (import_only) return 0;
     if (!ReportEditor(small_path, std::string(MORVA_ASSETS_DIR) + "/img/sky.jpg", 7)) return 1;
     if (chdir(cwd) != 0) return 1;
     return 0;

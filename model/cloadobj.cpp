@@ -237,6 +237,9 @@ cloadobj_conteiner* cloadobj::LoadObj(const char* path, LoadProgressFunction pro
         CompileShadowList(*this, m);
         last_load.list_shadow = NowMs() - t;
         m.file_identity = identity;
+        // The reading's and the list compilation's scratch memory, freed by now, goes back
+        // to the system instead of staying resident until the next load reuses it.
+        ReturnFreedMemory();
     }
     last_load.total = NowMs() - start;
     models.push_back(std::move(owned));
