@@ -75,6 +75,14 @@ inline bool IsRegularFile(const std::string& path) { return IsRegularFile(path.c
 // True when `path` names a folder.
 bool IsFolder(const char* path);
 
+// The absolute path with every ".", ".." and link resolved; `path` unchanged when it cannot
+// be resolved (a missing file).
+std::string CanonicalPath(const std::string& path);
+// The canonical path with the file's size and time of its last change, for a regular file:
+// it tells two files apart and a rewritten file from the one before. Empty for anything
+// else (missing, a folder, a device, a pipe). Reads metadata only.
+std::string FileIdentity(const std::string& path);
+
 // ---- writing ------------------------------------------------------------------------------
 
 // Writes a whole file in place (creating or truncating it); for logs and outputs that need

@@ -128,6 +128,23 @@ bool IsFolder(const char* path) {
     return path != nullptr && path[0] != '\0' && ::stat(path, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+std::string CanonicalPath(const std::string& path) {
+    if (path.empty()) return path;
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) return path;
+    std::string canonical(resolved);
+    std::free(resolved);
+    return canonical;
+}
+
+std::string FileIdentity(const std::string& path) {
+    struct stat info {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::string();
+    return CanonicalPath(path) + '\n' + std::to_string(static_cast<long long>(info.st_size)) + ' ' +
+           std::to_string(static_cast<long long>(info.st_mtim.tv_sec)) + '.' +
+           std::to_string(static_cast<long long>(info.st_mtim.tv_nsec));
+}
+
 // ---- writing ------------------------------------------------------------------------------
 
 namespace {

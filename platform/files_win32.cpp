@@ -200,6 +200,47 @@ bool IsFolder(const char* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+namespace {
+
+// A path as the final-path query gives it, without its "\\?\" prefix where the plain form
+// means the same ("\\?\C:\x" is "C:\x", "\\?\UNC\server\x" is "\\server\x").
+std::wstring WithoutLongPrefix(const std::wstring& path) {
+    if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0) return L"\\\\" + path.substr(8);
+    if (path.compare(0, 4, L"\\\\?\\") == 0 && path.size() < MAX_PATH + 4) return path.substr(4);
+    return path;
+}
+
+}  // namespace
+
+std::string CanonicalPath(const std::string& path) {
+    std::wstring wide;
+    if (path.empty() || !Wide(path, wide)) return path;
+    HANDLE h = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return path;
+    std::wstring buffer(32768, L'\0');
+    const DWORD n = GetFinalPathNameByHandleW(h, &buffer[0], DWORD(buffer.size()), FILE_NAME_NORMALIZED);
+    CloseHandle(h);
+    if (n == 0 || n >= buffer.size()) return path;
+    buffer.resize(n);
+    return Utf8(WithoutLongPrefix(buffer).c_str());
+}
+
+std::string FileIdentity(const std::string& path) {
+    std::wstring wide;
+    if (path.empty() || !Wide(path, wide)) return std::string();
+    HANDLE h = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return std::string();
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool regular = IsRegularHandle(h) && GetFileInformationByHandle(h, &info);
+    CloseHandle(h);
+    if (!regular) return std::string();
+    const uint64_t size = (uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    const uint64_t written = (uint64_t(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime;
+    return CanonicalPath(path) + '\n' + std::to_string(size) + ' ' + std::to_string(written);
+}
+
 // ---- writing ------------------------------------------------------------------------------
 
 bool WriteWholeFile(const char* path, const void* data, size_t size) {

@@ -172,6 +172,21 @@ TEST_F(FilesOnDisk, AtomicSaveReplacesWholeAndLeavesOnlyTheFile) {
     EXPECT_EQ(names, std::vector<std::string>{files::FileNameOf(target)});
 }
 
+TEST_F(FilesOnDisk, IdentitiesTellFilesApartWhateverTheSpelling) {
+    Write("a.obj", "v 0 0 0\n");
+    Write("b.obj", "v 0 0 0\n");
+    const std::string a = files::FileIdentity(Path("a.obj"));
+    EXPECT_FALSE(a.empty());
+    EXPECT_EQ(files::FileIdentity(dir + "/./a.obj"), a);
+    EXPECT_EQ(files::CanonicalPath(dir + "/./a.obj"), files::CanonicalPath(Path("a.obj")));
+    EXPECT_NE(files::FileIdentity(Path("b.obj")), a);
+    Write("a.obj", "v 0 0 0\nv 1 0 0\n");  // rewritten: another size
+    EXPECT_NE(files::FileIdentity(Path("a.obj")), a);
+    EXPECT_EQ(files::FileIdentity(dir), "");
+    EXPECT_EQ(files::FileIdentity(Path("none.obj")), "");
+    EXPECT_EQ(files::CanonicalPath(Path("none.obj")), Path("none.obj"));
+}
+
 TEST_F(FilesOnDisk, AnotherSaveOfTheFileLeavesALiveSaveAlone) {
     const std::string target = Path("plate.PRJ");
     files::AtomicWrite live;
