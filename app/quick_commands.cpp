@@ -3,10 +3,10 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 
 #include "app/menus.h"
 #include "app/shell.h"
+#include "platform/files.h"
 #include "project/arrange.h"
 #include "project/project.h"
 #include "render/cdebug.h"
@@ -32,10 +32,13 @@ const DropHandler kDropHandlers[] = {
     {".prj", OpenDroppedProject},
 };
 
+// Looks at a regular file only: a dropped FIFO or device is never opened in a way that waits.
 bool StartsWithProjectMagic(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    files::ReadableFile file;
+    if (files::OpenForReading(path.c_str(), file) != files::OpenStatus::kOpened) return false;
     char head[sizeof kProjectMagic - 1] = {};
-    if (!in.read(head, sizeof head)) return false;
+    size_t got = 0;
+    if (!files::ReadAt(file, 0, head, sizeof head, got) || got != sizeof head) return false;
     return std::memcmp(head, kProjectMagic, sizeof head) == 0;
 }
 
