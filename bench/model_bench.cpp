@@ -28,6 +28,7 @@
 #include "model/obj_text.h"
 #include "platform/offscreen_gl.h"
 #include "platform/window.h"
+#include "project/pick_ray.h"
 #include "project/project.h"
 #include "render/cshader.h"
 #include "render/ctexture.h"
@@ -426,7 +427,7 @@ void ReportProjectPicking(cloadobj& loader, const std::string& big_model, const 
             }
         }
         size_t found = 0;
-        const uint64_t tests0 = QuadTreeTriangleTests();
+        const uint64_t tests0 = PickTriangleTests();
         const double t0 = ThreadCpuMs();
         const int sweeps = 4;
         for (int s = 0; s < sweeps; ++s) {
@@ -437,7 +438,7 @@ void ReportProjectPicking(cloadobj& loader, const std::string& big_model, const 
         }
         const double passes = double(sweeps * cursors.size());
         Print("pick_over_model_ms", (ThreadCpuMs() - t0) / passes);
-        Print("pick_over_model_triangle_tests", double(QuadTreeTriangleTests() - tests0) / passes);
+        Print("pick_over_model_triangle_tests", double(PickTriangleTests() - tests0) / passes);
         PrintCount("pick_over_model_passes", size_t(passes));
         PrintCount("pick_over_model_found", found);
         p.Reset();
@@ -456,7 +457,7 @@ void ReportProjectPicking(cloadobj& loader, const std::string& big_model, const 
         cMath::Matrix4x4 v = BenchView(20, -90, -1, -1, -2, 2);
         float cursor[2] = {0.0f, 0.95f};
         int found = p.SelectOBJ(&v, &proj, cursor, false);
-        const uint64_t tests0 = QuadTreeTriangleTests();
+        const uint64_t tests0 = PickTriangleTests();
         const double t0 = ThreadCpuMs();
         const int passes = 1000;
         for (int i = 0; i < passes; ++i) {
@@ -464,17 +465,17 @@ void ReportProjectPicking(cloadobj& loader, const std::string& big_model, const 
             found = p.SelectOBJ(&v, &proj, c, false);
         }
         Print("pick_empty_100_objects_ms", (ThreadCpuMs() - t0) / passes);
-        Print("pick_empty_100_objects_triangle_tests", double(QuadTreeTriangleTests() - tests0) / passes);
+        Print("pick_empty_100_objects_triangle_tests", double(PickTriangleTests() - tests0) / passes);
         std::printf("pick_empty_100_objects_found: %d\n", found);
         // The same objects with the cursor over one of them.
         float over[2] = {0, 0};
         const project::pObject& o = p.objects[55];
         if (project_test::CursorOver(v, proj, o.move.x + o.position.x, o.move.y + o.position.y + 0.1f,
                                      o.move.z - o.position.z, over)) {
-            const uint64_t t1 = QuadTreeTriangleTests();
+            const uint64_t t1 = PickTriangleTests();
             float c[2] = {over[0], over[1]};
             found = p.SelectOBJ(&v, &proj, c, false);
-            Print("pick_over_1_of_100_objects_triangle_tests", double(QuadTreeTriangleTests() - t1));
+            Print("pick_over_1_of_100_objects_triangle_tests", double(PickTriangleTests() - t1));
             std::printf("pick_over_1_of_100_objects_found: %d\n", found);
         }
         p.Reset();

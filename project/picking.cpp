@@ -1,6 +1,7 @@
 #include "project/project.h"
 
 #include "model/cloadobj.h"
+#include "project/pick_ray.h"
 
 #include <algorithm>
 #include <cmath>
@@ -39,78 +40,6 @@ cMath::Matrix4x4 AxisRotation(float degrees, int axis) {
     return r;
 }
 
-// Could the ray origin + t * dir, t > 0, meet the box? A generous margin keeps every
-// triangle hit that the exact test would report; NaN inputs are never rejected.
-bool RayMayHitBox(const float* o, const float* d, const cMath::vector4& lo, const cMath::vector4& hi) {
-    const float lo3[3] = {lo.x, lo.y, lo.z};
-    const float hi3[3] = {hi.x, hi.y, hi.z};
-    float reach = 0.0f;
-    for (int a = 0; a < 3; ++a) {
-        const float values[4] = {o[a], d[a], lo3[a], hi3[a]};
-        for (float v : values) {
-            if (!std::isfinite(v)) return true;
-            reach = std::max(reach, std::fabs(v));
-        }
-    }
-    // Far above the rounding of the triangle test, whose inputs are of size `reach`.
-    const float margin = reach * 1e-4f + 1e-6f;
-    float t_enter = 0.0f;
-    float t_leave = INFINITY;
-    for (int a = 0; a < 3; ++a) {
-        const float low = lo3[a] - margin;
-        const float high = hi3[a] + margin;
-        if (d[a] == 0.0f) {
-            if (o[a] < low || o[a] > high) return false;
-            continue;
-        }
-        float t0 = (low - o[a]) / d[a];
-        float t1 = (high - o[a]) / d[a];
-        if (t0 > t1) std::swap(t0, t1);
-        t_enter = std::max(t_enter, t0);
-        t_leave = std::min(t_leave, t1);
-        if (t_enter > t_leave) return false;
-    }
-    return true;
-}
-
-// The object-space points under the cursor at two depths: the same as two calls of
-// cMath::glhUnProjectf, with the matrix product and inversion made once. A point whose
-// unprojection fails keeps its value.
-void UnprojectDepths(const float* cursor, float depth0, float depth1, float* modelview, float* projection,
-                     float* out0, float* out1) {
-    float a[16], inv[16];
-    cMath::MultiplyMatrices4by4OpenGL_FLOAT(a, projection, modelview);
-    if (!cMath::glhInvertMatrixf2(a, inv)) return;
-    const float depths[2] = {depth0, depth1};
-    float* outs[2] = {out0, out1};
-    for (int i = 0; i < 2; ++i) {
-        const float in[4] = {cursor[0], cursor[1], depths[i], 1.0f};
-        float o[4];
-        cMath::MultiplyMatrixByVector4by4OpenGL_FLOAT(o, inv, in);
-        if (o[3] == 0.0f) continue;
-        const float k = 1.0f / o[3];
-        outs[i][0] = o[0] * k;
-        outs[i][1] = o[1] * k;
-        outs[i][2] = o[2] * k;
-    }
-}
-
-// Ray parameter where the ray meets the image's base square (y = 0, x and z in
-// [-1, 1], edges included), or -1 when it misses; NaN always misses.
-float ImageHit(const float* o, const float* d) {
-    const float s = -o[1] / d[1];
-    const float hx = o[0] + d[0] * s;
-    const float hz = o[2] + d[2] * s;
-    if (!(hx >= -1.0f && hx <= 1.0f && hz >= -1.0f && hz <= 1.0f)) return -1.0f;
-    return s;
-}
-
-// Depth in front of the eye of the object-space point o + t * d under modelview m.
-float ViewDepth(const cMath::Matrix4x4& m, const float* o, const float* d, float t) {
-    const float p[3] = {o[0] + d[0] * t, o[1] + d[1] * t, o[2] + d[2] * t};
-    return -(m.m[2] * p[0] + m.m[6] * p[1] + m.m[10] * p[2] + m.m[14]);
-}
-
 }  // namespace
 
 cMath::Matrix4x4 ObjectTransform(const project::pObject& o, float halo) {
@@ -137,41 +66,15 @@ int project::SelectOBJ(cMath::Matrix4x4* modelview, cMath::Matrix4x4* projection
     cursor[0] = cursor[0] * kCursorScaleX - kCursorShiftX;
     cursor[1] = cursor[1] * kCursorScaleY - kCursorShiftY;
 
-    float best = -1.0f;
-    int found = -1;
-    for (size_t i = 0; i < objects.size(); ++i) {
-        // The placement rule's move and scale are stored back whatever the ray finds.
-        pObject& o = objects[i];
+    // The placement rule's move and scale are stored back whatever the ray finds.
+    for (pObject& o : objects) {
         cMath::vector4 lo, hi;
-        if (!ReferenceBox(o, &lo, &hi)) continue;
-        ApplyPlacementRule(lo, hi, o.size, &o.move, &o.scale);
-
-        cMath::Matrix4x4 object = ObjectTransform(o, 1.0f);
-        cMath::Matrix4x4 m;
-        Multiply(m.m, modelview->m, object.m);
-        float near_point[3] = {0, 0, 0};
-        float far_point[3] = {0, 0, 0};
-        UnprojectDepths(cursor, 1.0f, 5.0f, m.m, projection->m, near_point, far_point);
-        float d[3] = {far_point[0] - near_point[0], far_point[1] - near_point[1], far_point[2] - near_point[2]};
-
-        // The ray runs from the far plane toward the eye; a hit counts by its depth in
-        // front of the eye, so the object nearest to the viewer is the one under the cursor.
-        float t = -1.0f;
-        if (o.type == 1) {
-            if (loader != nullptr && RayMayHitBox(near_point, d, lo, hi)) {
-                t = loader->IntersectLine(o.model, near_point, d, false);
-            }
-        } else {
-            t = ImageHit(near_point, d);
-        }
-        if (t > 0.0f) {
-            const float depth = ViewDepth(m, near_point, d, t);
-            if (depth > 0.0f && (found == -1 || depth < best)) {
-                found = int(i);
-                best = depth;
-            }
-        }
+        if (ReferenceBox(o, &lo, &hi)) ApplyPlacementRule(lo, hi, o.size, &o.move, &o.scale);
     }
+    // The ray runs from the eye side; the object whose surface it meets first is the one
+    // the user sees under the cursor.
+    PickRay ray;
+    const int found = CursorRay(*modelview, *projection, cursor, &ray) ? PickNearest(objects, ray).index : -1;
     if (commit) selected = found;
     hovered = found;
     return found;
