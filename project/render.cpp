@@ -28,6 +28,18 @@ void ApplyDrawingTransform(const project::pObject& o, float halo) {
     glRotatef(o.rotate.z, 0.0f, 0.0f, 1.0f);
 }
 
+// The drawing transform of a model's rim: the model enlarged by `halo` about the middle of
+// its box, so the rim shows evenly on every side wherever the file put its origin.
+void ApplyRimTransform(const project::pObject& o, float halo) {
+    ApplyDrawingTransform(o, 1.0f);
+    const cMath::vector4& lo = o.model->bbox[0];
+    const cMath::vector4& hi = o.model->bbox[1];
+    const float c[3] = {lo.x / 2 + hi.x / 2, lo.y / 2 + hi.y / 2, lo.z / 2 + hi.z / 2};
+    glTranslatef(c[0], c[1], c[2]);
+    glScalef(halo, halo, halo);
+    glTranslatef(-c[0], -c[1], -c[2]);
+}
+
 // The image square at height y of the object's own coordinates; the first texture
 // coordinate runs along -z, the second along +x.
 void ImageQuad(float y) {
@@ -73,7 +85,7 @@ void DrawModelHalo(cloadobj* loader, const project::pObject& o, float r, float g
     glDisable(GL_TEXTURE_2D);
     glColor3f(r, g, b);
     glPushMatrix();
-    ApplyDrawingTransform(o, halo);
+    ApplyRimTransform(o, halo);
     glDepthMask(GL_FALSE);
     loader->RenderGlow(o.model);
     glDepthMask(GL_TRUE);

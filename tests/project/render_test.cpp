@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -180,6 +181,48 @@ TEST_F(SceneRender, HoveredAndSelectedModelsGetGreenAndRedRims) {
     EXPECT_GT(both.last_red - both.first_red, 2);
     // The rims end where the object's own edge began without them.
     EXPECT_EQ(both.first_red, red.first_red);
+}
+
+// Green pixels met walking left from (cx, cy), counted from cx - 1 as 0.
+RimScan ScanLeft(int cx, int cy) {
+    const morva_test::Pixels row = morva_test::ReadPixels(0, cy, cx, 1);
+    RimScan r;
+    for (int i = 0; i < cx; ++i) {
+        if (!IsRimGreen(row.at(cx - 1 - i, 0))) continue;
+        if (r.first_green < 0) r.first_green = i;
+        r.last_green = i;
+    }
+    return r;
+}
+
+TEST_F(SceneRender, RimSurroundsAModelWhoseFileOriginIsFarFromItsMiddle) {
+    // A 10-unit cube whose coordinates run from 40 to 50: its origin lies far outside it.
+    const std::string path = temp_dir + "/off-origin-cube.obj";
+    std::FILE* f = std::fopen(path.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    for (int i = 0; i < 8; ++i) std::fprintf(f, "v %d %d %d\n", (i & 1) ? 50 : 40, (i & 2) ? 50 : 40, (i & 4) ? 50 : 40);
+    std::fputs("f 1 3 4\nf 1 4 2\nf 5 6 8\nf 5 8 7\nf 1 2 6\nf 1 6 5\n"
+               "f 3 7 8\nf 3 8 4\nf 1 5 7\nf 1 7 3\nf 2 4 8\nf 2 8 6\n", f);
+    ASSERT_EQ(std::fclose(f), 0);
+    ASSERT_TRUE(Import(path));
+    cMath::vector4 size(0.8f, 0.8f, 0.8f, 0);
+    p->SizeOBJ(0, &size);  // x -1.3 .. -0.5, y 0.0201 .. 0.8201, z 1.0 .. 1.8
+    PlaceObject(&p->objects[0]);
+    LookDownAt(-0.9f, 0.42f, 1.4f, 1.2f);
+    int cx, cy;
+    PixelOf(-0.9f, 0.8201f, 1.4f, &cx, &cy);
+    p->hovered = 0;
+    glClearColor(0.7f, 0.7f, 1.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    SceneState();
+    p->Render();
+    morva_test::SaveFramebuffer("project_rim_off_origin.png");
+    const RimScan right = ScanRight(cx, cy), left = ScanLeft(cx, cy);
+    ASSERT_GT(right.first_green, 0);
+    ASSERT_GT(left.first_green, 0) << "no rim on the side of the file origin";
+    // The same rim on both sides: scaled about the middle of the model's box.
+    EXPECT_NEAR(right.first_green, left.first_green, 2);
+    EXPECT_NEAR(right.last_green - right.first_green, left.last_green - left.first_green, 2);
 }
 
 TEST_F(SceneRender, HoveredImageGetsAnUntexturedGreenRim) {
