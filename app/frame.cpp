@@ -11,6 +11,8 @@
 #include "platform/cinput.h"
 #include "platform/window.h"
 #include "project/project.h"
+#include "render/cdebug.h"
+#include "render/ctext.h"
 #include "render/cshader.h"
 
 namespace {
@@ -181,6 +183,8 @@ void DrawFrame(ShellState& s) {
     DrawShadowPass(s);
     SetOverlayState(s);
     s.uiHit = DrawOverlay(s.menu);
+    UpdateBanner(s.banner, *mgrDebug, mgrInput->GetMouseLeft(), ShellClockSeconds());
+    DrawBanner(s.banner, *mgrTXT);
     PickingPass(s);
     morva::SwapWindowBuffers(hDC);
     ++s.frames;

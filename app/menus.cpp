@@ -1,10 +1,12 @@
 #include "app/menus.h"
 
 #include <cstdio>
+#include <string>
 
 #include "app/menu_hints.h"
 #include "app/quick_commands.h"
 #include "app/quick_keys.h"
+#include "app/panel_values.h"
 #include "platform/cdialog.h"
 #include "platform/cinput.h"
 #include "project/project.h"
@@ -63,22 +65,16 @@ void DrawPlaceholderRows(int mode) {
 // One row: the value, then "+" and "-" with their hover and click. Returns the new value.
 float PanelRow(MenuState& menu, int axis, float value, const float* m, bool click) {
     const int mode = menu.editMode;
-    static const char kAxis[3] = {'X', 'Y', 'Z'};
     const float y = kRowY[axis];
     const bool degrees = mode == 1;
     const float step = degrees ? 1.0f : 0.02f;
-    char label[96];
-    if (degrees) {
-        std::snprintf(label, sizeof label, "%c: %fdeg", kAxis[axis], value);
-    } else {
-        std::snprintf(label, sizeof label, "%c: %fmm", kAxis[axis], value / 0.02f);
-    }
-    DrawPanelValue(menu, axis, y, label, m, click);
+    const std::string label = PanelRowText(mode, axis, &value);
+    DrawPanelValue(menu, axis, y, label.c_str(), m, click);
 
     Text(160, y, "+", kPink, 6);
     if (InInterfaceRect(m, 160, 180, y, y + kLineH)) {
         if (click) {
-            value += step;
+            value = StepPanelValue(value, step, +1);
         } else {
             Text(160, y, "+", kWhite, 6);
         }
@@ -86,7 +82,7 @@ float PanelRow(MenuState& menu, int axis, float value, const float* m, bool clic
     Text(180, y, "-", kPink, 6);
     if (InInterfaceRect(m, 180, 200, y, y + kLineH)) {
         if (click) {
-            value -= step;
+            value = StepPanelValue(value, step, -1);
         } else {
             Text(180, y, "-", kWhite, 6);
         }
@@ -244,8 +240,10 @@ void OpenProjectFile(char* path) {
         for (const MovedFile& found : mgrProject->moved_files_found) {
             Log(("Found " + found.relative + " in " + mgrProject->moved_files_folder).c_str(), Debug_Info);
         }
-        if (!mgrProject->GetMissingFiles().empty()) {
-            Log("Open Project: some model or image files are missing", Debug_Warning);
+        // One warning for each file that could not be loaded, naming it.
+        for (int i : mgrProject->GetMissingFiles()) {
+            const std::string line = "Open Project: missing file " + mgrProject->objects[size_t(i)].name;
+            Log(line.c_str(), Debug_Warning);
         }
         Log("Open Project OK", Debug_Info);
     } else {

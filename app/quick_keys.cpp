@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/menus.h"
+#include "app/panel_values.h"
 #include "app/quick_commands.h"
 #include <chrono>
 #include "app/views.h"
@@ -49,7 +50,10 @@ void Nudge(const MenuState& menu, int row, int steps) {
     if (s < 0 || steps == 0) return;
     const int mode = PanelModeOf(menu);
     cMath::vector4 v = PanelValue(mode, s);
-    Component(v, row) += float(steps) * (mode == 1 ? 1.0f : 0.02f);
+    // Step by step, so that a value on the step grid stays on it.
+    for (int k = 0; k < (steps < 0 ? -steps : steps); ++k) {
+        Component(v, row) = StepPanelValue(Component(v, row), mode == 1 ? 1.0f : 0.02f, steps < 0 ? -1 : 1);
+    }
     StorePanelValue(mode, s, &v);
 }
 
@@ -162,7 +166,9 @@ void DrawPanelValue(MenuState& menu, int row, float y, const char* label, const 
         const std::string shown = std::string(label, 3) + f.text + "_" + (f.mode == 1 ? "deg" : "mm");
         width = mgrTXT->DrawTextGL(0, y, kCellW, kCellH, shown.c_str(), 1.0f, 1.0f, 0.4f, 6.0f);
     } else {
-        width = mgrTXT->DrawTextGL(0, y, kCellW, kCellH, label, 1.0f, 0.8f, 0.8f, 6.0f);
+        // Long values are drawn narrower rather than into the buttons.
+        const float cell = PanelTextCellWidth(Ctext::TextWidth(kCellW, label), kCellW, 160.0f);
+        width = mgrTXT->DrawTextGL(0, y, cell, kCellH, label, 1.0f, 0.8f, 0.8f, 6.0f);
     }
     if (!click) return;
     const bool on_label = InInterfaceRect(m, 0, float(width > 150 ? 150 : width), y, y + kCellH);

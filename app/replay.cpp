@@ -30,6 +30,7 @@ const ReplayFamily* const kFamilies[] = {
     &kReplayPictureCommands,
     &kReplayQuickCommands,
     &kReplayFileCommands,
+    &kReplayFeedbackChecks,
 };
 
 const ReplayVerb* FindVerb(const std::string& verb) {
@@ -64,7 +65,9 @@ std::string Trim(const std::string& s) {
     return s.substr(a, b - a + 1);
 }
 
-bool Execute(ReplayRun& run, const ReplayCommand& c, std::string* error) {
+}  // namespace
+
+bool ExecuteReplayCommand(ReplayRun& run, const ReplayCommand& c, std::string* error) {
     ReplayContext context(run);
     const ReplayVerb* verb = FindVerb(c.verb);
     bool ok = false;
@@ -76,6 +79,8 @@ bool Execute(ReplayRun& run, const ReplayCommand& c, std::string* error) {
     if (!ok) *error = "line " + std::to_string(c.line) + ": " + context.error;
     return ok;
 }
+
+namespace {
 
 bool FinalChecks(std::string* error) {
     if (mgrDialog && !mgrDialog->scripted_answers.empty()) {
@@ -296,7 +301,7 @@ int ReplayKeyCode(const std::string& name) { return KeyCodeFromName(name); }
 bool RunReplayCommands(ReplayRun& run, const std::vector<ReplayCommand>& commands,
                        std::string* error) {
     for (const ReplayCommand& c : commands) {
-        if (!Execute(run, c, error)) return false;
+        if (!ExecuteReplayCommand(run, c, error)) return false;
     }
     return FinalChecks(error);
 }

@@ -49,5 +49,8 @@ struct ReplayRun {
 bool RunReplayCommands(ReplayRun& run, const std::vector<ReplayCommand>& commands,
                        std::string* error);
 
+// Runs one command; false with "line N: message" in `error` when it failed.
+bool ExecuteReplayCommand(ReplayRun& run, const ReplayCommand& command, std::string* error);
+
 // Writes an RGBA client image as a PNG. False when the file cannot be written.
 bool WriteClientPng(const std::string& path, const morva::ClientImage& image);

@@ -62,3 +62,4 @@ extern const ReplayFamily kReplayStateChecks;      // replay_state.cpp
 extern const ReplayFamily kReplayPictureCommands;  // replay_picture.cpp
 extern const ReplayFamily kReplayQuickCommands;    // replay_quick.cpp
 extern const ReplayFamily kReplayFileCommands;     // replay_files.cpp
+extern const ReplayFamily kReplayFeedbackChecks;   // replay_feedback.cpp

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/quick_logic.h"
+#include "app/banner.h"
 #include "app/screen.h"
 #include "math/Cmath.h"
 #include "platform/gl_entry_points.h"
@@ -83,5 +84,6 @@ struct ShellState {
     cMath::Matrix4x4 R, V, P;             // rotation, view, projection of this frame
     bool uiHit = false;                   // the overlay used this frame's click
     KeyRepeat nudge;                      // the arrow key held to step the selected object
+    Banner banner;                        // Error and Warning lines shown over the view
     long frames = 0;                      // frames drawn so far
 };
