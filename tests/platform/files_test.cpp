@@ -1,14 +1,17 @@
 // The file layer: path rules for paths written by either system, reading exactly the size an
 // open file reported, UTF-8 names on disk, and the atomic save with its temporary names.
 // Written to run the same on Linux and Windows.
+#include "platform/cpu_load.h"
 #include "platform/files.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -199,6 +202,13 @@ TEST_F(FilesOnDisk, AnotherSaveOfTheFileLeavesALiveSaveAlone) {
     std::string text;
     ASSERT_TRUE(files::ReadWholeFile(target.c_str(), 64, text));
     EXPECT_EQ(text, "live");
+}
+
+// The caller's own core is never counted idle, even on a one-core machine or while the
+// system reports no task running.
+TEST(CpuLoad, IdleCoresLeaveOutTheCallersCore) {
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    for (int i = 0; i < 20; ++i) EXPECT_LT(cpu::IdleCoresNow(), cores);
 }
 
 }  // namespace
