@@ -233,6 +233,17 @@ TEST_F(ModelLoaderTest, MtllibNamesOneFileOrSeveral) {
     EXPECT_EQ(m->material_switches[1].material_index, 0u);
 }
 
+// Files written on Windows name folders with '\': material files and maps are found by either
+// separator.
+TEST_F(ModelLoaderTest, MaterialFilesAndMapsNamedWithBackslashesAreFound) {
+    std::filesystem::create_directories(temp + "/materials/maps");
+    WriteImage(temp + "/materials/maps/wood.png", 160, 100, 40);
+    WriteText(temp + "/materials/wood.mtl", "newmtl wood\nmap_Kd maps\\wood.png\n");
+    cloadobj_conteiner* m = LoadText("mtllib materials\\wood.mtl\nusemtl wood\n" + TriangleWithNormal("0 0 1"));
+    ASSERT_EQ(m->materials.size(), 1u);
+    EXPECT_GT(m->materials[0].tex_diffuse, 0);
+}
+
 TEST_F(ModelLoaderTest, UsemtlBeforeItsLibraryMatchesNothing) {
     WriteText(temp + "/late.mtl", "newmtl late\n");
     cloadobj_conteiner* m = LoadText("usemtl late\nmtllib late.mtl\n" + TriangleWithNormal("0 0 1"));
