@@ -5,6 +5,8 @@
 #include "model/text_numbers.h"
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -13,9 +15,17 @@ struct Range {
     const char* end;
 };
 
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+
+// Keywords and options are matched without regard to letter case: exporters write "kd",
+// "Map_Kd" and the like.
 bool Equals(const Range& word, const char* text) {
     size_t n = std::strlen(text);
-    return size_t(word.end - word.p) == n && std::memcmp(word.p, text, n) == 0;
+    if (size_t(word.end - word.p) != n) return false;
+    for (size_t i = 0; i < n; ++i) {
+        if (Lower(word.p[i]) != Lower(text[i])) return false;
+    }
+    return true;
 }
 
 const char* SkipBlanks(const char* p, const char* end) {
@@ -49,7 +59,7 @@ float IllumValue(const char* p, const char* end) {
 }
 
 constexpr int kUpToThreeNumbers = -1;
-constexpr int kAnyNumbers = -2;
+constexpr int kUnknownOption = -2;
 
 // How many words follow a map option.
 int MapOptionArguments(const Range& option) {
@@ -66,37 +76,101 @@ int MapOptionArguments(const Range& option) {
     for (const auto& o : kOptions) {
         if (Equals(option, o.name)) return o.count;
     }
-    return kAnyNumbers;
+    return kUnknownOption;
 }
 
 bool WordIsNumber(const Range& word) { return NumberStartsAt(word.p, word.end); }
 
-// Skips the numbers after an option: at most `limit` of them.
-const char* SkipNumbers(const char* p, const char* end, int limit) {
-    for (int i = 0; i < limit; ++i) {
-        Range arg = NextWord(p, end);
-        if (arg.p >= end || !WordIsNumber(arg)) break;
-        p = arg.end;
-    }
-    return p;
-}
+bool WordIsOption(const Range& word) { return word.p < word.end && *word.p == '-' && !WordIsNumber(word); }
 
-// The image path of a map statement: the rest of the line after the options.
-Range MapPath(const char* p, const char* end) {
-    for (;;) {
-        Range word = NextWord(p, end);
-        if (word.p >= end || *word.p != '-' || WordIsNumber(word)) break;
-        p = word.end;
-        int count = MapOptionArguments(word);
-        if (count == kUpToThreeNumbers) {
-            p = SkipNumbers(p, end, 3);
-        } else if (count == kAnyNumbers) {
-            p = SkipNumbers(p, end, int(end - p));
-        } else {
-            for (int i = 0; i < count; ++i) p = NextWord(p, end).end;
+// One word of a map statement: its place on the line and its text, with the quotes of a
+// quoted name removed, "\ " taken as a blank inside the name and any other backslash as a
+// folder separator.
+struct MapWord {
+    Range source;
+    std::string text;
+    enum Role : uint8_t { kFree, kOption, kArgument, kMaybeArgument } role = kFree;
+};
+
+MapWord ReadMapWord(const char* p, const char* end) {
+    MapWord w;
+    p = SkipBlanks(p, end);
+    const char* start = p;
+    if (p < end && *p == '"') {
+        const char* close = p + 1;
+        while (close < end && *close != '"') ++close;
+        for (const char* c = p + 1; c < close; ++c) w.text.push_back(*c == '\\' ? '/' : *c);
+        p = close < end ? close + 1 : end;
+    } else {
+        while (p < end && !IsBlank(*p)) {
+            if (*p == '\\' && p + 1 < end && p[1] == ' ') {
+                w.text.push_back(' ');
+                p += 2;
+                continue;
+            }
+            w.text.push_back(*p == '\\' ? '/' : *p);
+            ++p;
         }
     }
-    return Trimmed(p, end);
+    w.source = Range{start, p};
+    return w;
+}
+
+std::vector<MapWord> MapWords(const char* p, const char* end) {
+    std::vector<MapWord> words;
+    for (;;) {
+        MapWord w = ReadMapWord(p, end);
+        if (w.source.p >= end) break;
+        p = w.source.end;
+        words.push_back(std::move(w));
+    }
+    return words;
+}
+
+// Marks options and their arguments. An unknown option takes the numbers after it and, when
+// one follows, a word that may be its argument or the name.
+void MarkOptions(std::vector<MapWord>& words) {
+    for (size_t i = 0; i < words.size(); ++i) {
+        if (words[i].text.empty() || !WordIsOption(words[i].source)) continue;
+        words[i].role = MapWord::kOption;
+        const int count = MapOptionArguments(words[i].source);
+        const size_t limit = count == kUpToThreeNumbers ? 3 : count >= 0 ? size_t(count) : words.size();
+        size_t taken = 0;
+        while (taken < limit && i + 1 < words.size() && !WordIsOption(words[i + 1].source)) {
+            const bool number = WordIsNumber(words[i + 1].source);
+            if (count == kUnknownOption && !number) {
+                words[i + 1].role = MapWord::kMaybeArgument;
+                ++i;
+                break;
+            }
+            if (count == kUpToThreeNumbers && !number) break;
+            words[++i].role = MapWord::kArgument;
+            ++taken;
+        }
+    }
+}
+
+// The image name of a map statement: the first run of words that are neither options nor
+// their arguments (written as they stand between its words), or, failing that, the last word
+// that an unknown option may have taken.
+std::string MapPath(const char* p, const char* end) {
+    std::vector<MapWord> words = MapWords(p, end);
+    MarkOptions(words);
+    std::string path;
+    size_t i = 0;
+    while (i < words.size() && words[i].role != MapWord::kFree) ++i;
+    if (i < words.size()) {
+        path = words[i].text;
+        for (size_t k = i + 1; k < words.size() && words[k].role == MapWord::kFree; ++k) {
+            path.append(words[k - 1].source.end, words[k].source.p);
+            path += words[k].text;
+        }
+        return path;
+    }
+    for (const MapWord& w : words) {
+        if (w.role == MapWord::kMaybeArgument) path = w.text;
+    }
+    return path;
 }
 
 int MapUnit(const Range& keyword) {
@@ -140,10 +214,18 @@ void ReadMtlLine(MtlText& out, const char* p, const char* end) {
     if (ReadValueStatement(current, keyword, p, end)) return;
     int unit = MapUnit(keyword);
     if (unit < 0) return;
-    Range path = MapPath(p, end);
-    if (path.p >= path.end) return;
-    out.maps.push_back(MtlMapStatement{uint32_t(out.materials.size() - 1), uint8_t(unit),
-                                       std::string(path.p, path.end)});
+    std::string path = MapPath(p, end);
+    if (path.empty()) return;
+    out.maps.push_back(MtlMapStatement{uint32_t(out.materials.size() - 1), uint8_t(unit), std::move(path)});
+}
+
+// The end of the line that starts at p: a line feed, a carriage return and line feed, or a
+// lone carriage return ends it. `next` is where the following line starts.
+const char* LineEnd(const char* p, const char* end, const char*& next) {
+    while (p < end && *p != '\n' && *p != '\r') ++p;
+    next = p < end ? p + 1 : end;
+    if (p < end && *p == '\r' && next < end && *next == '\n') ++next;
+    return p;
 }
 
 }  // namespace
@@ -151,11 +233,23 @@ void ReadMtlLine(MtlText& out, const char* p, const char* end) {
 void ParseMtlText(const char* begin, const char* end, MtlText& out) {
     if (begin == nullptr || end < begin) return;
     const char* p = begin;
+    if (end - p >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0) p += 3;
+    // A line ending in a backslash goes on with the next one (the backslash becomes a blank).
+    std::string joined;
     while (p < end) {
-        const char* nl = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
-        const char* line_end = nl ? nl : end;
-        ReadMtlLine(out, p, line_end);
-        if (!nl) break;
-        p = nl + 1;
+        const char* next = end;
+        const char* line_end = LineEnd(p, end, next);
+        const bool goes_on = line_end > p && line_end[-1] == '\\';
+        if (goes_on || !joined.empty()) {
+            joined.append(p, goes_on ? line_end - 1 : line_end);
+            if (goes_on) joined.push_back(' ');
+            if (!goes_on || next >= end) {
+                ReadMtlLine(out, joined.data(), joined.data() + joined.size());
+                joined.clear();
+            }
+        } else {
+            ReadMtlLine(out, p, line_end);
+        }
+        p = next;
     }
 }

@@ -81,8 +81,8 @@ TEST(MtlText, IllumStoresWrittenNumberMinusOneUpToTwo) {
     EXPECT_EQ(t.materials[4].illum, 0.0f);
 }
 
-TEST(MtlText, KeywordsAreCaseSensitiveAndNeedABlank) {
-    MtlText t = Parse("newmtl m\nkd 0 0 0\nKdx 0 0 0\nMAP_KD a.png\n");
+TEST(MtlText, KeywordsNeedABlank) {
+    MtlText t = Parse("newmtl m\nKdx 0 0 0\nmap_Kdx a.png\n");
     ASSERT_EQ(t.materials.size(), 1u);
     ExpectTriple(t.materials[0].Kd, 0.8f, 0.8f, 0.8f);
     EXPECT_TRUE(t.maps.empty());
@@ -140,6 +140,65 @@ TEST(MtlText, ReadsNumbersWithExponentsAndLeadingDots) {
     MtlText t = Parse("newmtl m\nKd .5 -.25 1e-1\nNs 1.5E+2\n");
     ExpectTriple(t.materials[0].Kd, 0.5f, -0.25f, 0.1f);
     EXPECT_FLOAT_EQ(t.materials[0].Ns, 150.0f);
+}
+
+// ---- dialects of real files -----------------------------------------------------------
+
+MtlText ParseFixture(const char* name) {
+    FileBytes bytes;
+    const std::string path = std::string(MORVA_TEST_DATA_DIR) + "/" + name;
+    EXPECT_TRUE(ReadFileBytes(path.c_str(), bytes)) << path;
+    MtlText out;
+    ParseMtlText(bytes.begin(), bytes.end(), out);
+    return out;
+}
+
+TEST(MtlTextDialects, ByteOrderMarkDoesNotHideTheFirstMaterial) {
+    MtlText t = ParseFixture("mtl-byte-order-mark.mtl");
+    ASSERT_EQ(t.materials.size(), 1u);
+    EXPECT_EQ(t.materials[0].name, "first");
+    ExpectTriple(t.materials[0].Kd, 1.0f, 0.0f, 0.0f);
+}
+
+TEST(MtlTextDialects, LoneCarriageReturnsEndLines) {
+    MtlText t = ParseFixture("mtl-cr-only-lines.mtl");
+    ASSERT_EQ(t.materials.size(), 2u);
+    EXPECT_EQ(t.materials[1].name, "b");
+    ExpectTriple(t.materials[0].Kd, 1.0f, 0.0f, 0.0f);
+    ExpectTriple(t.materials[1].Kd, 0.0f, 1.0f, 0.0f);
+}
+
+TEST(MtlTextDialects, LineEndingInBackslashGoesOnWithTheNextLine) {
+    MtlText t = ParseFixture("mtl-continued-lines.mtl");
+    ASSERT_EQ(t.materials.size(), 1u);
+    ExpectTriple(t.materials[0].Kd, 1.0f, 0.5f, 0.0f);
+    EXPECT_FLOAT_EQ(t.materials[0].Ns, 7.0f);
+    ASSERT_EQ(t.maps.size(), 1u);
+    EXPECT_EQ(t.maps[0].path, "tex.png");
+}
+
+TEST(MtlTextDialects, KeywordsIgnoreLetterCase) {
+    MtlText t = ParseFixture("mtl-keyword-case.mtl");
+    ASSERT_EQ(t.materials.size(), 1u);
+    ExpectTriple(t.materials[0].Kd, 1.0f, 0.0f, 0.0f);
+    ExpectTriple(t.materials[0].Ka, 0.0f, 0.0f, 1.0f);
+    EXPECT_FLOAT_EQ(t.materials[0].illum, 1.0f);
+    ASSERT_EQ(t.maps.size(), 3u);
+    EXPECT_EQ(t.maps[0].unit, kMapDiffuse);
+    EXPECT_EQ(t.maps[0].path, "diffuse.png");
+    EXPECT_EQ(t.maps[1].unit, kMapBump);
+    EXPECT_EQ(t.maps[2].path, "second.png");
+}
+
+TEST(MtlTextDialects, MapNameIsTheWordThatIsNeitherOptionNorArgument) {
+    MtlText t = ParseFixture("mtl-map-paths.mtl");
+    const char* expected[] = {"textures/wood/oak.png", "oak.png", "oak.png", "oak.png",
+                              "my textures/oak wood.png", "my textures/oak wood.png", "oak.png"};
+    ASSERT_EQ(t.maps.size(), 7u);
+    for (size_t i = 0; i < 7; ++i) {
+        EXPECT_EQ(t.maps[i].path, expected[i]) << t.materials[t.maps[i].material].name;
+        EXPECT_EQ(t.maps[i].material, i);
+    }
 }
 
 TEST(MaterialRecord, ValuesAndUnitsFollowUniformOrder) {
