@@ -160,6 +160,8 @@ void CopyIntoModel(ObjText& text, cloadobj_conteiner& m, ProgressClock& clock) {
     clock.Report(1, 5, 0.0f, 4.0f);
     MoveExact(text.positions, m.positions);
     clock.Report(1, 5, 1.0f, 4.0f);
+    m.normals_in_file = text.normals_in_file;
+    m.texcoords_in_file = text.texcoords_in_file;
     MoveExact(text.normals, m.normals);
     clock.Report(1, 5, 2.0f, 4.0f);
     MoveExact(text.texcoords, m.texcoords);

@@ -38,6 +38,10 @@ struct cloadobj_conteiner {
     std::vector<cMath::vector4> line_points;   // positions named by "l" statements
     OuadTree tree;                             // bounds: bbox
     bool readable = false;                     // false when the file could not be read
+    // Normals and texture coordinates the file holds; the rest of the arrays were made by
+    // the loader (flat normals, the default texture coordinate).
+    size_t normals_in_file = 0;
+    size_t texcoords_in_file = 0;
     // The triangles between two material switches, each run recorded once into its own
     // display list (names run_lists .. run_lists + run_list_count - 1) that the shaded,
     // glow and plain lists call; released with the four lists.

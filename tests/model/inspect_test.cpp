@@ -44,7 +44,9 @@ TEST(Inspector, ReportsCountsBoxAndTreeOfAModel) {
     EXPECT_EQ(r.values["triangles"], "5");
     EXPECT_EQ(r.values["positions"], "5");
     EXPECT_EQ(r.values["normals"], "1");
+    EXPECT_EQ(r.values["normals_generated"], "0");
     EXPECT_EQ(r.values["texcoords"], "4");
+    EXPECT_EQ(r.values["texcoords_generated"], "0");
     EXPECT_EQ(r.values["materials"], "0");
     EXPECT_EQ(r.values["switches"], "0");
     EXPECT_EQ(r.values["bbox_min"], "0 0 0");
@@ -61,6 +63,27 @@ TEST(Inspector, ReportsMaterialsAndFailedMaps) {
     EXPECT_EQ(r.values["switches"], "1");
     EXPECT_EQ(r.values["maps"], "3");
     EXPECT_EQ(r.values["maps_failed"], "1");
+    EXPECT_EQ(r.values["material_0"], "painted");
+    const std::string map = r.values["material_0_diffuse_map"];
+    const std::string tail = "mtl-in-other-folder/materials/../maps/checker.png";
+    ASSERT_GE(map.size(), tail.size());
+    EXPECT_EQ(map.substr(map.size() - tail.size()), tail);
+}
+
+TEST(Inspector, TellsCountsReadFromThoseTheLoaderMadeAndMissingMaps) {
+    Inspection r = Inspect(std::string(MORVA_TEST_DATA_DIR) + "/inspect-generated/model.obj");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.values["triangles"], "3");
+    EXPECT_EQ(r.values["normals"], "1");
+    EXPECT_EQ(r.values["normals_generated"], "2");
+    EXPECT_EQ(r.values["texcoords"], "1");
+    EXPECT_EQ(r.values["texcoords_generated"], "1");
+    EXPECT_EQ(r.values["material_0"], "found");
+    EXPECT_EQ(r.values["material_1"], "lost");
+    EXPECT_EQ(r.values["material_1_diffuse_map"], "missing");
+    EXPECT_EQ(r.values["material_2_diffuse_map"], "none");
+    const std::string map = r.values["material_0_diffuse_map"];
+    EXPECT_EQ(map.substr(map.find_last_of('/') + 1), "dot.png");
 }
 
 TEST(Inspector, TellsAnUnreadableFileByStatusAndLine) {

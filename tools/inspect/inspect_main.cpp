@@ -23,13 +23,37 @@ void PrintVector(const char* key, const cMath::vector4& v) {
     std::printf("%s: %.6g %.6g %.6g\n", key, double(v.x), double(v.y), double(v.z));
 }
 
+// The image file a texture name was loaded from; empty when the manager does not hold it.
+std::string TexturePath(const Ctexture& textures, int name) {
+    for (size_t i = 0; i < textures.texture_ids.size(); ++i) {
+        if (name > 0 && textures.texture_ids[i] == unsigned(name) && textures.file_names[i]) {
+            return textures.file_names[i].get();
+        }
+    }
+    return std::string();
+}
+
+// Each material's name and the diffuse map it resolved to: the image's path, "missing" when
+// the statement named an image that could not be found or decoded, "none" without one.
+void PrintMaterials(const cloadobj_conteiner& m, const Ctexture& textures) {
+    for (size_t i = 0; i < m.materials.size(); ++i) {
+        const material& mat = m.materials[i];
+        std::printf("material_%zu: %s\n", i, mat.name.c_str());
+        std::string map = mat.tex_diffuse == 0 ? "none" : TexturePath(textures, mat.tex_diffuse);
+        std::printf("material_%zu_diffuse_map: %s\n", i, map.empty() ? "missing" : map.c_str());
+    }
+}
+
 void PrintModel(const cloadobj_conteiner& m, const LoadPhaseTimes& t) {
     std::printf("file: %s\n", m.name.c_str());
     std::printf("readable: %s\n", m.readable ? "yes" : "no");
     std::printf("triangles: %u\n", m.triangle_count);
     std::printf("positions: %zu\n", m.positions.size());
-    std::printf("normals: %zu\n", m.normals.size());
-    std::printf("texcoords: %zu\n", m.texcoords.size());
+    // As read from the file; what the loader made for faces without them on lines of their own.
+    std::printf("normals: %zu\n", m.normals_in_file);
+    std::printf("normals_generated: %zu\n", m.normals.size() - m.normals_in_file);
+    std::printf("texcoords: %zu\n", m.texcoords_in_file);
+    std::printf("texcoords_generated: %zu\n", m.texcoords.size() - m.texcoords_in_file);
     std::printf("line_points: %zu\n", m.line_points.size());
     std::printf("materials: %zu\n", m.materials.size());
     std::printf("switches: %zu\n", m.material_switches.size());
@@ -102,6 +126,7 @@ int main(int argc, char** argv) {
         }
         cloadobj_conteiner* model = loader->LoadObj(file, NoProgress);
         PrintModel(*model, loader->last_load);
+        PrintMaterials(*model, textures);
         status = model->readable ? 0 : 1;
     }
     morva::DestroyOffscreenGL(gl);
