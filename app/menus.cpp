@@ -34,6 +34,7 @@ const char* const kPanelTitles[3] = {"Move", "Rotate", "Size"};
 // Double-zero-terminated filter lists (the literal adds the final zero).
 char kProjectFilter[] = "Project Files (*.PRJ)\0*.PRJ\0";
 char kObjectFilter[] = "3D object files (*.OBJ)\0*.OBJ\0";
+char kStlFilter[] = "STL files (*.stl *.STL)\0*.stl;*.STL\0";
 char kImageFilter[] =
     "Image Files (*.jpg,*.bmp,*.png,*.tga,*.psd,*.hdr)\0*.jpg;*.bmp;*.png;*.tga;*.psd;*.hdr\0";
 
@@ -166,6 +167,7 @@ const MenuItem kMenuItems[kMenuItemCount] = {
     {"Save As...Project", 0, 64, 13.0f, 0, -1, true, CommandSaveProject},
     {"Import *.OBJ", 0, 80, 9.5f, 0, -1, true, CommandImportOBJ},
     {"Import image", 0, 96, 9.5f, 0, -1, true, CommandImportImage},
+    {"Import *.STL", 0, 112, 9.5f, 0, -1, true, CommandImportSTL},
     {"Settings", 50, 16, 6.0f, 1, -1, true, nullptr},
     {"Run", 120, 16, 6.0f, 2, -1, true, nullptr},
     {"Delete (Del)", 195, 16, 12.0f, 3, -1, true, CommandDelete},
@@ -268,6 +270,17 @@ void CommandSaveProject() {
 void CommandImportOBJ() {
     char* path = nullptr;
     if (mgrDialog->ShowOpenDialog(kObjectFilter, &path)) {
+        ImportModelFile(path);
+    } else {
+        ReportDialogFailure();
+    }
+    delete[] path;
+}
+
+// An STL model is imported like an OBJ one: the loader tells them apart by content.
+void CommandImportSTL() {
+    char* path = nullptr;
+    if (mgrDialog->ShowOpenDialog(kStlFilter, &path)) {
         ImportModelFile(path);
     } else {
         ReportDialogFailure();

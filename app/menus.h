@@ -22,6 +22,7 @@ void CommandOpenProject();
 void CommandSaveProject();
 void CommandImportOBJ();
 void CommandImportImage();
+void CommandImportSTL();
 void CommandDelete();
 // The same commands for a file already chosen (a dropped file): the import or open and its
 // log line, without a dialog.
@@ -49,5 +50,5 @@ struct MenuItem {
 // The menu titles' x positions and the items in drawing order.
 extern const float kMenuTitleX[4];
 extern const char* const kMenuTitles[4];
-constexpr int kMenuItemCount = 14;
+constexpr int kMenuItemCount = 15;
 extern const MenuItem kMenuItems[kMenuItemCount];

@@ -23,6 +23,7 @@ const DropHandler kProjectHandler{".prj", OpenDroppedProject};
 // Rows for further file kinds go here.
 const DropHandler kDropHandlers[] = {
     {".obj", ImportModelFile},
+    {".stl", ImportModelFile},
     {".jpg", ImportImageFile},
     {".bmp", ImportImageFile},
     {".png", ImportImageFile},

@@ -6,6 +6,7 @@
 #include "model/load_progress.h"
 #include "model/mtl_text.h"
 #include "model/obj_text.h"
+#include "model/stl_text.h"
 #include "model/text_numbers.h"
 #include "platform/file_identity.h"
 #include "platform/files.h"
@@ -151,8 +152,36 @@ void ApplyDirectives(cloadobj& loader, cloadobj_conteiner& m, const std::vector<
     }
 }
 
-// Reads and parses the file; false when it cannot be read or held in memory.
+bool EndsWithStl(const char* path) {
+    const size_t n = std::strlen(path);
+    if (n < 4 || path[n - 4] != '.') return false;
+    const char* ext = path + n - 3;
+    return (ext[0] | 0x20) == 's' && (ext[1] | 0x20) == 't' && (ext[2] | 0x20) == 'l';
+}
+
+// Reads an STL file whole and parses it; false when it cannot be read or is broken.
+bool ReadStlFile(const char* path, ObjText& text) {
+    FileBytes bytes;
+    if (!ReadFileBytes(path, bytes)) return false;
+    try {
+        return ParseStl(bytes.begin(), bytes.end(), text);
+    } catch (const std::bad_alloc&) {
+        text = ObjText{};
+        return false;
+    }
+}
+
+// Reads and parses the file, STL or OBJ as its content says; false when it cannot be read
+// or held in memory. A file named *.stl whose content is not STL is a broken STL file, never
+// read as OBJ text.
 bool ReadModelText(const char* path, ObjText& text, ProgressClock& clock) {
+    if (path == nullptr) return false;
+    std::string head;
+    uint64_t size = 0;
+    if (ReadFileHead(path, 512, head, size)) {
+        if (DetectStl(head.data(), head.size(), size) != StlKind::kNotStl) return ReadStlFile(path, text);
+        if (EndsWithStl(path)) return false;
+    }
     return ReadObjFile(path, text, ObjLineHook{ReportReadingProgress, &clock});
 }
 

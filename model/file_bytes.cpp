@@ -3,6 +3,7 @@
 
 #include "platform/files.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <new>
 
@@ -17,6 +18,19 @@ bool ReadFileBytes(const char* path, FileBytes& out) {
     if (!data || !files::ReadAll(file, data.get())) return false;
     out.data = std::move(data);
     out.size = size;
+    return true;
+}
+
+bool ReadFileHead(const char* path, size_t limit, std::string& head, uint64_t& size) {
+    head.clear();
+    size = 0;
+    files::ReadableFile file;
+    if (files::OpenForReading(path, file) != files::OpenStatus::kOpened) return false;
+    size = file.size;
+    head.resize(size_t(std::min<uint64_t>(limit, file.size)));
+    size_t got = 0;
+    if (!head.empty() && !files::ReadAt(file, 0, &head[0], head.size(), got)) return false;
+    head.resize(got);
     return true;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -17,6 +18,10 @@ struct FileBytes {
 // Reads a regular file for exactly the size it reports when opened (never a pipe or a
 // device, never waiting for one).
 bool ReadFileBytes(const char* path, FileBytes& out);
+
+// The first `limit` bytes of a regular file (fewer when it is shorter) and its size in
+// bytes. False when it cannot be opened or read.
+bool ReadFileHead(const char* path, size_t limit, std::string& head, uint64_t& size);
 
 // A name written inside a file: tried beside that file first (folder + name), then as
 // written (relative to the working directory); a name written with '\' between folders is
