@@ -26,6 +26,7 @@
 #include "model/cloadobj.h"
 #include "model/file_bytes.h"
 #include "model/obj_text.h"
+#include "model/stl_text.h"
 #include "platform/offscreen_gl.h"
 #include "platform/window.h"
 #include "project/pick_ray.h"
@@ -194,6 +195,68 @@ bool TimeTinyObjParse(const std::string& path, int runs, size_t& triangles, Timi
         for (const tinyobj::shape_t& s : shapes) triangles += s.mesh.num_face_vertices.size();
     }
     return true;
+}
+
+// A binary STL file of `triangles` facets on a torus, with facet normals, as exporters
+// write them.
+bool GenerateStl(const std::string& path, uint32_t triangles) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    char header[80] = "Morva benchmark STL torus";
+    std::fwrite(header, 1, sizeof header, f);
+    std::fwrite(&triangles, 4, 1, f);
+    const uint32_t ring = 2000;
+    std::vector<char> facet(50, 0);
+    for (uint32_t i = 0; i < triangles; ++i) {
+        const double u = 2 * kPi * double(i / ring) / double(triangles / ring + 1);
+        const double v = 2 * kPi * double(i % ring) / ring;
+        float values[12];
+        for (int k = 0; k < 3; ++k) {
+            const double vv = v + 0.003 * k, uu = u + 0.002 * (k == 2);
+            values[3 + 3 * k] = float((30 + 10 * std::cos(vv)) * std::cos(uu));
+            values[4 + 3 * k] = float((30 + 10 * std::cos(vv)) * std::sin(uu));
+            values[5 + 3 * k] = float(10 * std::sin(vv));
+        }
+        values[0] = float(std::cos(v) * std::cos(u));
+        values[1] = float(std::cos(v) * std::sin(u));
+        values[2] = float(std::sin(v));
+        std::memcpy(facet.data(), values, sizeof values);
+        std::fwrite(facet.data(), 1, facet.size(), f);
+    }
+    return std::fclose(f) == 0;
+}
+
+// STL parse figures: the reader on the file's bytes in memory (the copy into the model's
+// arrays), and the whole file read and parsed as the loader does it.
+void BenchStl(const std::string& path, int runs) {
+    FileBytes bytes;
+    if (!ReadFileBytes(path.c_str(), bytes)) {
+        std::fprintf(stderr, "cannot read %s\n", path.c_str());
+        return;
+    }
+    const double mb = double(bytes.size) / 1e6;
+    Timing parse, read_parse;
+    size_t triangles = 0;
+    for (int r = 0; r < runs; ++r) {
+        ObjText text;
+        TimeRun(parse, [&] { return ParseStl(bytes.begin(), bytes.end(), text); });
+        triangles = text.triangles.size();
+    }
+    for (int r = 0; r < runs; ++r) {
+        ObjText text;
+        TimeRun(read_parse, [&] {
+            FileBytes file;
+            return ReadFileBytes(path.c_str(), file) && ParseStl(file.begin(), file.end(), text);
+        });
+    }
+    Print("stl_binary_file_MB", mb);
+    PrintCount("stl_triangles", triangles);
+    Print("stl_binary_parse_ms", parse.wall_ms);
+    Print("stl_binary_parse_MBps", mb / (parse.wall_ms / 1000.0));
+    Print("stl_binary_parse_cpu_ms", parse.cpu_ms);
+    Print("stl_binary_parse_cpu_MBps", mb / (parse.cpu_ms / 1000.0));
+    Print("stl_binary_parse_kernel_ms", parse.kernel_ms);
+    Print("stl_binary_read_and_parse_MBps", mb / (read_parse.wall_ms / 1000.0));
 }
 
 void NoProgress(int, int, float, float) {}
@@ -840,6 +903,11 @@ int main(int argc, char** argv) {
     Print("parse_ratio_to_tinyobjloader", tiny.wall_ms / own.wall_ms);
     Print("parse_cpu_ratio_to_tinyobjloader", tiny.process_cpu_ms / own_one.process_cpu_ms);
     Print("parse_two_threads_ratio_to_tinyobjloader", tiny.wall_ms / own_two.wall_ms);
+    const std::string stl_path = std::string(P_tmpdir) + "/morva-bench-torus.stl";
+    if (regenerate || FileSize(stl_path) <= 0) {
+        if (!GenerateStl(stl_path, 2000000)) std::fprintf(stderr, "cannot write %s\n", stl_path.c_str());
+    }
+    BenchStl(stl_path, parse_runs);
     std::fflush(stdout);
     }
     if (parse_only) return 0;

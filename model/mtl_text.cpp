@@ -165,12 +165,16 @@ std::string MapPath(const char* p, const char* end) {
             path.append(words[k - 1].source.end, words[k].source.p);
             path += words[k].text;
         }
-        return path;
+    } else {
+        for (const MapWord& w : words) {
+            if (w.role == MapWord::kMaybeArgument) path = w.text;
+        }
     }
-    for (const MapWord& w : words) {
-        if (w.role == MapWord::kMaybeArgument) path = w.text;
-    }
-    return path;
+    // Blanks inside quotes or escaped at either end are not part of a file name.
+    size_t first = 0, last = path.size();
+    while (first < last && IsBlank(path[first])) ++first;
+    while (last > first && IsBlank(path[last - 1])) --last;
+    return path.substr(first, last - first);
 }
 
 int MapUnit(const Range& keyword) {

@@ -4,6 +4,12 @@
 
 #include <fast_float/fast_float.h>
 
+#include <sys/mman.h>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
 #include <cmath>
 #include <cstring>
 
@@ -34,9 +40,30 @@ inline Vec3 Cross(const Vec3& a, const Vec3& b) {
 }
 inline float Dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
-// File millimetres, Z up, to scene units, Y up: (x, y, z) -> (x, z, -y) / 50.
-inline cMath::vector4 ToScene(const Vec3& v, float scale) {
-    return cMath::vector4(v.x * scale, v.z * scale, -v.y * scale, 0.0f);
+// File millimetres, Z up, to scene units, Y up: (x, y, z) -> (x, z, -y) / 50, divided as
+// the OBJ reader divides, so that the same size in millimetres gives the same scene value.
+inline cMath::vector4 ToScene(const Vec3& v) {
+#if defined(__SSE2__) || defined(_M_X64)
+    // One packed division (each lane rounded as the scalar one is).
+    cMath::vector4 to;
+    _mm_storeu_ps(&to.x, _mm_div_ps(_mm_set_ps(0.0f, -v.y, v.z, v.x), _mm_set1_ps(50.0f)));
+    return to;
+#else
+    return cMath::vector4(v.x / 50.0f, v.z / 50.0f, -v.y / 50.0f, 0.0f);
+#endif
+}
+
+inline cMath::vector4 NormalToScene(const Vec3& n, float scale) {
+    return cMath::vector4(n.x * scale, n.z * scale, -n.y * scale, 0.0f);
+}
+
+// Large arrays on huge pages: far fewer page faults while they fill.
+template <typename T>
+void AdviseHugePages(const std::vector<T>& v) {
+    constexpr uintptr_t kHuge = uintptr_t(2) << 20;
+    const uintptr_t first = (reinterpret_cast<uintptr_t>(v.data()) + kHuge - 1) & ~(kHuge - 1);
+    const uintptr_t last = reinterpret_cast<uintptr_t>(v.data() + v.capacity()) & ~(kHuge - 1);
+    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
 }
 
 // Fills the arrays from the front; `kept` triangles so far. The arrays are sized for every
@@ -46,10 +73,14 @@ struct StlBuilder {
     size_t kept = 0;
     size_t facet_normals = 0;
 
+    // Room for `triangles`; the arrays grow by appending, so no element is written twice.
     void Reserve(size_t triangles) {
-        out.positions.resize(triangles * 3);
-        out.normals.resize(triangles);
-        out.triangles.resize(triangles);
+        out.positions.reserve(triangles * 3);
+        out.normals.reserve(triangles);
+        out.triangles.reserve(triangles);
+        AdviseHugePages(out.positions);
+        AdviseHugePages(out.normals);
+        AdviseHugePages(out.triangles);
     }
 
     // One triangle with corners a, b, c counter-clockwise seen from outside (the STL rule)
@@ -66,25 +97,20 @@ struct StlBuilder {
         }
         const float length2 = Dot(normal, normal);
         const float scale = length2 > 0.0f && std::isfinite(length2) ? 1.0f / (std::sqrt(length2) * 50.0f) : 0.0f;
-        const size_t base = kept * 3;
-        constexpr float kMillimetres = 1.0f / 50.0f;
-        out.positions[base] = ToScene(a, kMillimetres);
-        out.positions[base + 1] = ToScene(b, kMillimetres);
-        out.positions[base + 2] = ToScene(c, kMillimetres);
-        out.normals[kept] = ToScene(normal, scale);
+        const uint32_t p = uint32_t(out.positions.size());
+        const uint32_t k = uint32_t(out.normals.size());
+        out.positions.push_back(ToScene(a));
+        out.positions.push_back(ToScene(b));
+        out.positions.push_back(ToScene(c));
+        out.normals.push_back(NormalToScene(normal, scale));
         // The turn keeps the winding, but the scene's triangles run the other way round
         // seen from outside (as those of OBJ files do after the reader's exchange of axes).
-        const uint32_t p = uint32_t(base);
-        const uint32_t k = uint32_t(kept);
-        out.triangles[kept] = tiangle_face{p, 0, k, p + 2, 0, k, p + 1, 0, k};
+        out.triangles.push_back(tiangle_face{p, 0, k, p + 2, 0, k, p + 1, 0, k});
         ++kept;
         return true;
     }
 
     void Finish() {
-        out.positions.resize(kept * 3);
-        out.normals.resize(kept);
-        out.triangles.resize(kept);
         if (kept > 0) out.texcoords.assign(1, cMath::vector4(0.0f, 0.0f, 0.0f, 0.0f));
         out.normals_in_file = facet_normals;
         out.texcoords_in_file = 0;
@@ -170,7 +196,6 @@ struct AsciiFacet {
 
 void AddFacet(StlBuilder& b, const AsciiFacet& f) {
     if (f.broken || f.corners.size() < 3) return;
-    if (b.kept + f.corners.size() - 2 > b.out.triangles.size()) b.Reserve(2 * (b.kept + f.corners.size()));
     for (size_t i = 2; i < f.corners.size(); ++i) b.Add(f.normal, f.corners[0], f.corners[i - 1], f.corners[i]);
 }
 

@@ -65,7 +65,7 @@ TEST(Inspector, ReportsMaterialsAndFailedMaps) {
     EXPECT_EQ(r.values["maps_failed"], "1");
     EXPECT_EQ(r.values["material_0"], "painted");
     const std::string map = r.values["material_0_diffuse_map"];
-    const std::string tail = "mtl-in-other-folder/materials/../maps/checker.png";
+    const std::string tail = "/maps/checker.png";
     ASSERT_GE(map.size(), tail.size());
     EXPECT_EQ(map.substr(map.size() - tail.size()), tail);
 }

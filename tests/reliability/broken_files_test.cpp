@@ -40,14 +40,15 @@ TEST(BrokenCorpus, ListsEveryCommittedFileWithItsOutcome) {
     std::set<std::string> listed;
     for (const BrokenFile& f : files) {
         EXPECT_TRUE(listed.insert(f.file).second) << f.file << " is listed twice";
-        EXPECT_TRUE(f.kind == "project" || f.kind == "obj" || f.kind == "mtl" || f.kind == "image") << f.file;
+        EXPECT_TRUE(f.kind == "project" || f.kind == "obj" || f.kind == "stl" || f.kind == "mtl" || f.kind == "image")
+            << f.file;
         EXPECT_TRUE(f.message.size() > 3 && (f.fails() || f.message.compare(f.message.size() - 2, 2, "OK") == 0))
             << f.file;
         if (!f.generated) {
             EXPECT_TRUE(fs::exists(BrokenCorpusDir() + "/" + f.file)) << f.file << " is missing";
         }
     }
-    for (const char* kind : {"project", "obj", "mtl", "image"}) {
+    for (const char* kind : {"project", "obj", "stl", "mtl", "image"}) {
         for (const fs::directory_entry& e : fs::directory_iterator(BrokenCorpusDir() + "/" + kind)) {
             const std::string rel = std::string(kind) + "/" + e.path().filename().string();
             EXPECT_TRUE(listed.count(rel)) << rel << " has no outcome in outcomes.txt";
@@ -101,7 +102,9 @@ TEST_F(BrokenFiles, ProjectFilesFailAndKeepTheProject) {
 }
 
 TEST_F(BrokenFiles, ModelsGiveTheirOutcomeAndFailuresAddNothing) {
-    for (const BrokenFile& f : OfKind("obj")) {
+    std::vector<BrokenFile> models = OfKind("obj");
+    for (const BrokenFile& f : OfKind("stl")) models.push_back(f);
+    for (const BrokenFile& f : models) {
         SCOPED_TRACE(f.file);
         const SceneSnapshot before = Snap();
         const bool ok = Import(Path(f));

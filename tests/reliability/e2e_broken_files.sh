@@ -37,7 +37,7 @@ trim() { local s=$1; s=${s#"${s%%[![:space:]]*}"}; s=${s%"${s##*[![:space:]]}"};
     fi
     case "$message" in
       "Open Project FAIL") item=40;;
-      "Open 3D object FAIL") item=88;;
+      "Open 3D object FAIL") item=88; [[ "$file" == stl/* ]] && item=120;;
       "Import Image FAIL") item=104;;
       *) echo "unknown message: $message" >&2; exit 1;;
     esac

@@ -171,3 +171,31 @@ def scan_with_tables(data, tables):
     out[at + 5 + 2 * n + 1] = 0  # the scan ends at coefficient 0
     return bytes(out)
 put('image/jpeg-scan-names-undefined-ac-table.jpg', scan_with_tables(jpeg, 0x03))
+
+# ---- STL files ----
+def stl_binary(triangles, count=None, header=b'broken'):
+    out = bytearray(header.ljust(80, b' ')[:80]) + struct.pack('<I', len(triangles) if count is None else count)
+    for corners in triangles:
+        out += struct.pack('<3f', 0, 0, 1)
+        for c in corners:
+            out += struct.pack('<3f', *c)
+        out += b'\0\0'
+    return bytes(out)
+stl_one = ((0, 0, 0), (10, 0, 0), (0, 10, 0))
+nan, inf = float('nan'), float('inf')
+put('stl/zero-byte.stl', b'')
+put('stl/header-only.stl', stl_binary([]))
+put('stl/truncated-in-a-triangle.stl', stl_binary([stl_one] * 3)[:84 + 50 * 2 + 17])
+put('stl/count-beyond-the-file.stl', stl_binary([stl_one], count=0x7FFFFFFF))
+put('stl/count-zero-before-triangles.stl', stl_binary([stl_one] * 2, count=0))
+put('stl/all-corners-not-finite.stl', stl_binary([((nan, 0, 0), (1, 0, 0), (0, 1, 0)), ((0, 0, 0), (inf, 0, 0), (0, 1, 0))]))
+put('stl/some-corners-not-finite.stl', stl_binary([((nan, 0, 0), (1, 0, 0), (0, 1, 0)), stl_one, ((0, 0, -inf), (1, 0, 0), (0, 1, 0))]))
+put('stl/ascii-facet-with-two-corners.stl', 'solid s\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nendloop\nendfacet\nendsolid s\n')
+put('stl/ascii-one-good-facet-among-broken.stl',
+    'solid s\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nendloop\nendfacet\n'
+    'facet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 10 0 0\nvertex 0 10 0\nendloop\nendfacet\n'
+    'facet normal 1e400 0 0\nouter loop\nvertex 0 0 0\nvertex 1e40 0 0\nvertex 0 1 0\nendloop\nendfacet\n'
+    'facet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\nvertex 0 1 0\n')
+put('stl/ascii-solid-without-facets.stl', 'solid nothing here\nendsolid\n')
+put('stl/obj-text-named-stl.stl', 'v 0 0 0\nv 1 0 0\nv 0 0 1\nf 1 2 3\n')
+put('stl/binary-header-says-solid.stl', stl_binary([stl_one] * 2, header=b'solid but binary'))
