@@ -1,6 +1,10 @@
 // morva-replay SCRIPT: runs the editor on the headless window layer from the assets folder
 // and plays a script against it (see the README, "Scripted runs"). Exit code 0 when every
 // command and assertion passed, 1 when one failed, 2 for a usage or script error.
+#if defined(__linux__)
+#include <unistd.h>
+#endif
+
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -43,8 +47,25 @@ bool ReadText(const std::string& path, std::string* out) {
 
 }  // namespace
 
+// The assets of an installed copy (PREFIX/share/morva beside PREFIX/bin), else the folder
+// the program was built for.
+static std::string DefaultAssets() {
+#if defined(__linux__)
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n > 0) {
+        self[n] = '\0';
+        std::string bin(self);
+        bin = bin.substr(0, bin.find_last_of('/'));
+        const std::string installed = bin.substr(0, bin.find_last_of('/') + 1) + "share/morva";
+        if (access((installed + "/Morva.obj").c_str(), R_OK) == 0) return installed;
+    }
+#endif
+    return MORVA_DEFAULT_ASSETS_DIR;
+}
+
 int main(int argc, char** argv) {
-    std::string assets = MORVA_DEFAULT_ASSETS_DIR;
+    std::string assets = DefaultAssets();
     std::string script_path;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--assets") == 0 && i + 1 < argc) {

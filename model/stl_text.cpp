@@ -2,9 +2,9 @@
 // ending in the same triangle builder (turn to the scene's axes, corner order, flat normal).
 #include "model/stl_text.h"
 
-#include <fast_float/fast_float.h>
+#include "platform/memory_hints.h"
 
-#include <sys/mman.h>
+#include <fast_float/fast_float.h>
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -60,10 +60,7 @@ inline cMath::vector4 NormalToScene(const Vec3& n, float scale) {
 // Large arrays on huge pages: far fewer page faults while they fill.
 template <typename T>
 void AdviseHugePages(const std::vector<T>& v) {
-    constexpr uintptr_t kHuge = uintptr_t(2) << 20;
-    const uintptr_t first = (reinterpret_cast<uintptr_t>(v.data()) + kHuge - 1) & ~(kHuge - 1);
-    const uintptr_t last = reinterpret_cast<uintptr_t>(v.data() + v.capacity()) & ~(kHuge - 1);
-    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+    files::AdviseHugePages(const_cast<T*>(v.data()), v.capacity() * sizeof(T));
 }
 
 // Fills the arrays from the front; `kept` triangles so far. The arrays are sized for every

@@ -4,6 +4,7 @@
 #include "platform/gl_entry_points.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -30,7 +31,11 @@ void WriteLog(const char* file, GLint log_length, const std::vector<char>& log, 
     const GLsizei text_length = std::max(0, std::min(written, capacity - 1));
     std::string text(log.data(), static_cast<size_t>(text_length));
     if (log_length > capacity) text += kLogCutNote;
-    files::WriteWholeFile(file, text.data(), text.size());
+    // An installed editor runs in a folder the user may not write to: its launcher names a
+    // folder of the user's own for the logs.
+    const char* folder = std::getenv("MORVA_LOG_DIR");
+    const std::string path = folder != nullptr && *folder != '\0' ? files::JoinPath(folder, file) : std::string(file);
+    files::WriteWholeFile(path.c_str(), text.data(), text.size());
 }
 
 // Fetches the info log of a shader or program object (through the matching pair of GL

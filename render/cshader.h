@@ -1,7 +1,8 @@
 // Shader programs: builds GLSL programs from a vertex and a fragment source file,
 // switches them on and off and sets their uniforms by name.
 // Build failures are written to debugv.txt, debugf.txt or debuglink.txt in the working
-// directory; nothing is thrown and nothing goes to the on-screen log. Programs and shader
+// directory (in the folder MORVA_LOG_DIR names, when that environment variable is set);
+// nothing is thrown and nothing goes to the on-screen log. Programs and shader
 // objects are never deleted.
 #pragma once
 

@@ -8,11 +8,13 @@
 
 namespace reliability {
 
-pid_t StartSaver(const std::vector<std::string>& args, const std::function<void()>& in_child, int* stdout_fd) {
+pid_t StartSaver(const std::vector<std::string>& args, const std::function<void()>& in_child, int* stdout_fd,
+                 const std::string& other_program) {
     int pipe_fds[2] = {-1, -1};
     if (stdout_fd != nullptr && ::pipe(pipe_fds) != 0) return -1;
     std::vector<char*> argv;
-    static char program[] = MORVA_RELIABILITY_SAVER;
+    static char built_program[] = MORVA_RELIABILITY_SAVER;
+    char* program = other_program.empty() ? built_program : const_cast<char*>(other_program.c_str());
     argv.push_back(program);
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -45,8 +47,9 @@ int WaitFor(pid_t child) {
     return -1;
 }
 
-int RunSaver(const std::vector<std::string>& args, const std::function<void()>& in_child) {
-    const pid_t pid = StartSaver(args, in_child);
+int RunSaver(const std::vector<std::string>& args, const std::function<void()>& in_child,
+             const std::string& program) {
+    const pid_t pid = StartSaver(args, in_child, nullptr, program);
     return pid < 0 ? -1 : WaitFor(pid);
 }
 

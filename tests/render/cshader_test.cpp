@@ -10,6 +10,8 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
+
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -76,6 +78,17 @@ protected:
 };
 
 // ---- Build failures and their logs ----
+
+TEST_F(CshaderTest, LogsGoToTheFolderTheEnvironmentNames) {
+    // The installed editor's launcher points the logs at the user's cache folder.
+    std::filesystem::create_directory("logs");
+    const std::string folder = work_dir_.dir + "/logs";
+    ASSERT_EQ(::setenv("MORVA_LOG_DIR", folder.c_str(), 1), 0);
+    std::unique_ptr<Shader> s = Build("void main() { gl_Position = missing_value; }\n", kGoodFragment);
+    ::unsetenv("MORVA_LOG_DIR");
+    EXPECT_NE(ReadText("logs/debugv.txt").find("missing_value"), std::string::npos);
+    EXPECT_FALSE(Exists("debugv.txt"));
+}
 
 TEST_F(CshaderTest, VertexFailureWritesOnlyTheVertexLogAndLeavesNoProgram) {
     WriteText("debugf.txt", "earlier fragment log");

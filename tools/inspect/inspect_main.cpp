@@ -1,16 +1,23 @@
-// morva-inspect: checks a model before a job. Loads an OBJ file the way the editor does
-// (materials, maps, quadtree, display lists) on an offscreen GL context and prints one
+// morva-inspect: checks a model before a job. Loads an OBJ or STL file the way the editor
+// does (materials, maps, quadtree, display lists) on an offscreen GL context and prints one
 // `key: value` line per figure. Writes nothing to disk.
 // Usage: morva-inspect [--assets DIR] FILE.obj
+//        morva-inspect [--assets DIR] --thumbnail IN OUT.png SIZE
+//   (a picture of a project file, or of one OBJ or STL model, for file managers)
 // Exit status: 0 when the file was read, 1 when it could not be read, 2 for a usage error or
-// when no GL context can be made.
+// when no GL context can be made. The assets folder defaults to share/morva beside the
+// installed program, else the source tree's.
 #include "model/cloadobj.h"
 #include "platform/files.h"
 #include "platform/offscreen_gl.h"
 #include "render/cshader.h"
 #include "render/ctexture.h"
+#include "tools/inspect/thumbnail.h"
+
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -81,14 +88,42 @@ void PrintModel(const cloadobj_conteiner& m, const LoadPhaseTimes& t) {
     std::printf("load_ms: %.3f\n", t.total);
 }
 
+// The assets of an installed copy (PREFIX/share/morva beside PREFIX/bin), else those of the
+// source tree the program was built from.
+std::string DefaultAssets() {
+#if defined(__linux__)
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n > 0) {
+        self[n] = '\0';
+        std::string bin = files::FolderOf(self);  // PREFIX/bin/
+        if (!bin.empty()) bin.pop_back();
+        const std::string installed = files::FolderOf(bin) + "share/morva";
+        if (files::IsRegularFile((installed + "/Morva.obj").c_str())) return installed;
+    }
+#endif
+    return MORVA_ASSETS_DIR;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string assets = MORVA_ASSETS_DIR;
+    std::string assets = DefaultAssets();
     const char* file = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--assets") && i + 1 < argc) {
             assets = argv[++i];
+        } else if (!std::strcmp(argv[i], "--thumbnail")) {
+            if (i + 4 != argc) {
+                std::fprintf(stderr, "usage: morva-inspect [--assets DIR] --thumbnail IN OUT.png SIZE\n");
+                return 2;
+            }
+            const int size = std::atoi(argv[i + 3]);
+            if (size < 1 || size > 4096) {
+                std::fprintf(stderr, "morva-inspect: SIZE must be 1 to 4096\n");
+                return 2;
+            }
+            return WriteThumbnail(assets, argv[i + 1], argv[i + 2], size);
         } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
             file = nullptr;
             break;
