@@ -13,7 +13,7 @@
 // A file found under the project folder.
 struct MovedFile {
     std::string path;      // where it is now: the project folder joined with `relative`
-    std::string relative;  // its path under the project folder, as the names are on disk
+    std::string relative;  // its path under the project folder, with the names as they matched
 };
 
 // Stored parts beyond this many are not tried (a path of thousands of folders would cost
