@@ -147,9 +147,15 @@ bool EditorIteration(ShellState& s, bool* drewFrame) {
     if (drewFrame) *drewFrame = false;
     morva::WindowEvent event;
     if (morva::PollWindowEvent(hDC, &event)) return !WndProc(event);
+    const double now = ShellClockSeconds();
+    if (!FrameWanted(s, now)) {
+        morva::WaitForWindowInput(hDC, IdleWaitSeconds(s, now));
+        return true;
+    }
     DrawFrame(s);
     if (drewFrame) *drewFrame = true;
-    return true;
+    // A close asked for while a command loaded a file ends the editor right after it.
+    return !gQuitRequested;
 }
 
 void StopEditor(ShellState& s) {
@@ -187,6 +193,7 @@ int RunEditor() {
     }
     ShellState s;
     if (StartEditor(s, window)) {
+        s.idle.waitWhenIdle = true;
         while (EditorIteration(s)) {
         }
     }

@@ -174,6 +174,7 @@ void PickingPass(ShellState& s) {
 }
 
 void DrawFrame(ShellState& s) {
+    NoteFrameInput(s);
     FetchFrameInput();
     ApplyCameraInput(s.camera, *mgrInput, s.viewSteps, mgrProject);
     ApplyQuickKeys(s);
@@ -186,6 +187,7 @@ void DrawFrame(ShellState& s) {
     UpdateBanner(s.banner, *mgrDebug, mgrInput->GetMouseLeft(), ShellClockSeconds());
     DrawBanner(s.banner, *mgrTXT);
     PickingPass(s);
+    NoteFramePicking(s, mgrProject->hovered, mgrProject->selected);
     morva::SwapWindowBuffers(hDC);
     ++s.frames;
 }

@@ -7,6 +7,7 @@
 #include "app/quick_commands.h"
 #include "app/quick_keys.h"
 #include "app/panel_values.h"
+#include "app/progress.h"
 #include "platform/cdialog.h"
 #include "platform/cinput.h"
 #include "project/project.h"
@@ -237,7 +238,10 @@ void CommandOpenProject() {
 }
 
 void OpenProjectFile(char* path) {
-    if (mgrProject->OpenData(path)) {
+    BeginFileLoadProgress("Opening", path);
+    const bool opened = mgrProject->OpenData(path);
+    EndLoadProgress();
+    if (opened) {
         // Files of a moved project found under its folder: one line each (see moved_files.h).
         for (const MovedFile& found : mgrProject->moved_files_found) {
             Log(("Found " + found.relative + " in " + mgrProject->moved_files_folder).c_str(), Debug_Info);
@@ -289,7 +293,10 @@ void CommandImportSTL() {
 }
 
 void ImportModelFile(char* path) {
-    if (mgrProject->ImportOBJ(path)) {
+    BeginFileLoadProgress("Importing", path);
+    const bool imported = mgrProject->ImportOBJ(path);
+    EndLoadProgress();
+    if (imported) {
         Log("Open 3D object OK", Debug_Info);
         WarnIfTinyModel();
     } else {
@@ -308,7 +315,10 @@ void CommandImportImage() {
 }
 
 void ImportImageFile(char* path) {
-    if (mgrProject->ImportImage(path)) {
+    BeginFileLoadProgress("Importing", path);
+    const bool imported = mgrProject->ImportImage(path);
+    EndLoadProgress();
+    if (imported) {
         Log("Import Image OK", Debug_Info);
     } else {
         Log("Import Image FAIL", Debug_Error);

@@ -17,6 +17,7 @@
 
 #include "app/editor.h"
 #include "app/key_names.h"
+#include "app/progress.h"
 #include "app/replay_context.h"
 #include "platform/cdialog.h"
 #include "platform/cinput.h"
@@ -300,6 +301,7 @@ int ReplayKeyCode(const std::string& name) { return KeyCodeFromName(name); }
 
 bool RunReplayCommands(ReplayRun& run, const std::vector<ReplayCommand>& commands,
                        std::string* error) {
+    LastLoadProgress().capture = true;  // for progress-shot
     for (const ReplayCommand& c : commands) {
         if (!ExecuteReplayCommand(run, c, error)) return false;
     }

@@ -1,6 +1,7 @@
 // Scripted runner checks of what the editor tells and shows the user: the N-th newest log
 // line, the banner over the view, the text of a value-panel row, the placement the picking
-// pass derives (move and scale), and a screen region left as an earlier shot had it.
+// pass derives (move and scale), the progress bar of the last load, and a screen region left
+// as an earlier shot had it.
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "app/panel_values.h"
+#include "app/progress.h"
 #include "app/replay_context.h"
 #include "project/project.h"
 #include "render/cdebug.h"
@@ -146,7 +148,31 @@ bool Repeat(ReplayContext& x, const ReplayCommand& c) {
     return true;
 }
 
+// The last load showed its progress bar with this label ("Importing cube.obj").
+bool ExpectProgress(ReplayContext& x, const ReplayCommand& c) {
+    const LoadProgressRecord& bar = LastLoadProgress();
+    if (bar.barsShown > 0 && bar.label == c.args[0]) return true;
+    return x.Fail("expect-progress: expected a bar \"" + c.args[0] + "\", the last load showed " +
+                  std::to_string(bar.barsShown) + " bar(s) \"" + bar.label + "\"");
+}
+
+// Writes the picture of the last progress bar drawn (scripts keep it).
+bool ProgressShot(ReplayContext& x, const ReplayCommand& c) {
+    const LoadProgressRecord& bar = LastLoadProgress();
+    if (bar.picture.empty()) return x.Fail("progress-shot: no progress bar was drawn");
+    morva::ClientImage image;
+    image.width = bar.width;
+    image.height = bar.height;
+    image.rgba.assign(bar.picture.begin(), bar.picture.end());
+    const std::string path = x.Resolve(c.args[0]);
+    if (!WriteClientPng(path, image)) return x.Fail("progress-shot: cannot write " + path);
+    x.run.shots[path] = image;
+    return true;
+}
+
 const ReplayVerb kVerbs[] = {
+    {"progress-shot", 1, 1, ProgressShot},
+    {"expect-progress", 1, 1, ExpectProgress},
     {"repeat", 2, 64, Repeat},
     {"expect-log-line", 3, 3, ExpectLogLine}, {"expect-banner", 1, 2, ExpectBanner},
     {"expect-panel-row", 2, 2, ExpectPanelRow}, {"expect-move", 4, 4, ExpectPlacement},

@@ -72,6 +72,19 @@ bool Tap(ReplayContext& x, const ReplayCommand& c) {
     return ok && x.Frames(1);
 }
 
+// `clicks N B`: N quick clicks made before the next frame, then N frames (one click each).
+bool QuickClicks(ReplayContext& x, const ReplayCommand& c) {
+    long n = 0;
+    KeyChord chord;
+    if (!x.Integer(c.args[0], &n) || !x.Chord(c.args[1], &chord)) return false;
+    if (n < 1 || n > 10000) return x.Fail("clicks: the count runs from 1 to 10000");
+    for (long i = 0; i < n; ++i) {
+        SetChord(x.run.window, chord, true);
+        SetChord(x.run.window, chord, false);
+    }
+    return x.Frames(n);
+}
+
 bool Wheel(ReplayContext& x, const ReplayCommand& c) {
     long delta = 0;
     if (!x.Integer(c.args[0], &delta)) return false;
@@ -111,7 +124,7 @@ bool Print(ReplayContext& x, const ReplayCommand& c) {
 const ReplayVerb kVerbs[] = {
     {"move", 2, 2, Move},         {"down", 1, 1, Press},   {"up", 1, 1, Press},
     {"keydown", 1, 1, Press},     {"keyup", 1, 1, Press},  {"click", 1, 1, Tap},
-    {"key", 1, 1, Tap},           {"wheel", 1, 1, Wheel},  {"frames", 1, 1, DrawFrames},
+    {"key", 1, 1, Tap},           {"clicks", 2, 2, QuickClicks}, {"wheel", 1, 1, Wheel},  {"frames", 1, 1, DrawFrames},
     {"dialog", 1, 1, Dialog},     {"close", 0, 0, Close},  {"print", 0, 0, Print},
 };
 

@@ -6,6 +6,7 @@
 
 #include "app/quick_logic.h"
 #include "app/banner.h"
+#include "app/idle.h"
 #include "app/screen.h"
 #include "math/Cmath.h"
 #include "platform/gl_entry_points.h"
@@ -85,5 +86,6 @@ struct ShellState {
     bool uiHit = false;                   // the overlay used this frame's click
     KeyRepeat nudge;                      // the arrow key held to step the selected object
     Banner banner;                        // Error and Warning lines shown over the view
+    IdleState idle;                       // when the loop draws and when it rests
     long frames = 0;                      // frames drawn so far
 };

@@ -16,13 +16,15 @@
 // so they count the time the code ran rather than the time it waited for a core. Drawing figures are wall time around glFinish (the software
 // rasteriser draws on threads of its own), median of the frames.
 // Usage: morva-bench [--file PATH] [--regenerate] [--runs N] [--parse-runs N] [--parse-only]
-//                    [--import-only] [--compare-recording]
+//                    [--import-only] [--idle-only] [--compare-recording]
 //   --parse-only: the two parsers only, no GL.
 //   --import-only: one parse, then the load figures only (no picking, no editor).
+//   --idle-only: the idle loop's CPU and event-to-frame latency over the start-up scene.
 //   --compare-recording: also load with display lists fed by vertex arrays.
 #include "app/editor.h"
 #include "app/frame.h"
 #include "app/menus.h"
+#include "bench/idle_bench.h"
 #include "model/cloadobj.h"
 #include "model/file_bytes.h"
 #include "model/obj_text.h"
@@ -711,6 +713,27 @@ void ReportThirtyObjects(ShellState& s, morva::Window* window, const std::string
     Print("frame_shadow_passes_without_fill_ms_30_objects", ShadowPassesWithoutFill(s, frames));
 }
 
+// The idle figures over the start-up scene (machine and sky), without the model files.
+bool ReportIdleOnly() {
+    if (chdir(MORVA_ASSETS_DIR) != 0) return false;
+    std::string error;
+    morva::Window* window = morva::CreateMainWindow("Morva", &error);
+    if (!window) {
+        std::fprintf(stderr, "no headless window: %s\n", error.c_str());
+        return false;
+    }
+    ShellState s;
+    const bool started = StartEditor(s, window);
+    if (started) {
+        morva::SetHeadlessCursorInClient(window, 508, 420);
+        ReportIdle(s, window, 3.0);
+    }
+    StopEditor(s);
+    hDC = nullptr;
+    morva::DestroyMainWindow(window);
+    return started;
+}
+
 // Start-up to the first frame, then the passes of frames of a scene of 10 models and 10
 // images. Runs from the assets folder; false when the headless editor cannot start.
 bool ReportEditor(const std::string& model_100k, const std::string& image, int frames) {
@@ -762,6 +785,8 @@ bool ReportEditor(const std::string& model_100k, const std::string& image, int f
         Print("frame_picking_ms", Median(t.picking));
         Print("frame_ms", Median(t.frame));
         Print("shadow_to_scene_pass_ratio", Median(t.shadow) / Median(t.scene));
+        // The loop at rest over this scene, and how fast it answers an event.
+        ReportIdle(s, window, 3.0);
         morva::ClientImage picture;
         // The last timed frame, for a person to look at.
         if (morva::ReadHeadlessClientImage(window, &picture)) {
@@ -823,6 +848,7 @@ int main(int argc, char** argv) {
     bool regenerate = false;
     bool parse_only = false;
     bool import_only = false;
+    bool idle_only = false;  // the idle figures of the start-up scene only
     bool compare_recording = false;
     int runs = 3;
     // Parse timings are wall time on a shared machine: more runs find a moment when the
@@ -833,10 +859,12 @@ int main(int argc, char** argv) {
         else if (!std::strcmp(argv[i], "--regenerate")) regenerate = true;
         else if (!std::strcmp(argv[i], "--parse-only")) parse_only = true;
         else if (!std::strcmp(argv[i], "--import-only")) import_only = true;
+        else if (!std::strcmp(argv[i], "--idle-only")) idle_only = true;
         else if (!std::strcmp(argv[i], "--compare-recording")) compare_recording = true;
         else if (!std::strcmp(argv[i], "--runs") && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
         else if (!std::strcmp(argv[i], "--parse-runs") && i + 1 < argc) parse_runs = std::max(1, std::atoi(argv[++i]));
     }
+    if (idle_only) return ReportIdleOnly() ? 0 : 1;
     if (regenerate || FileSize(path) <= 0) {
         const double t0 = NowMs();
         if (!GenerateModel(path)) {

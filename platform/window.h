@@ -148,8 +148,13 @@ bool IsKeyHeld(Window* window, int virtualKey);
 // Takes the oldest character typed and not taken yet (a Unicode code point). False when none.
 bool TakeTypedChar(Window* window, uint32_t* codePoint);
 
+// A count that grows with everything that may change what a frame shows: key and button
+// transitions, typed characters, messages, cursor moves, the window exposed again.
+uint64_t WindowInputSerial(Window* window);
+
 // Waits until a message or input arrives or `timeoutSeconds` pass, whichever is first (the
-// idle editor sleeps here instead of drawing). Returns at once on the headless layer.
+// idle editor sleeps here instead of drawing). Returns at once when the count has grown
+// since WindowInputSerial last returned it.
 void WaitForWindowInput(Window* window, double timeoutSeconds);
 
 // The cursor position in screen pixels (may lie outside the client area).

@@ -129,6 +129,10 @@ void OnDrop(GLFWwindow* handle, int count, const char** paths) {
     }
     if (!event.paths.empty()) QueueEvent(FromHandle(handle)->input, event);
 }
+// Cursor moves, exposure and focus changes feed no record but may change the frame.
+void OnCursorMoved(GLFWwindow* handle, double, double) { NoteInput(FromHandle(handle)->input); }
+void OnRefresh(GLFWwindow* handle) { NoteInput(FromHandle(handle)->input); }
+void OnFocus(GLFWwindow* handle, int) { NoteInput(FromHandle(handle)->input); }
 
 void OnClose(GLFWwindow* handle) {
     glfwSetWindowShouldClose(handle, GLFW_FALSE);
@@ -164,6 +168,9 @@ void InstallCallbacks(Window* window) {
     glfwSetKeyCallback(window->handle, OnKey);
     glfwSetMouseButtonCallback(window->handle, OnMouseButton);
     glfwSetCharCallback(window->handle, OnChar);
+    glfwSetCursorPosCallback(window->handle, OnCursorMoved);
+    glfwSetWindowRefreshCallback(window->handle, OnRefresh);
+    glfwSetWindowFocusCallback(window->handle, OnFocus);
     glfwSetScrollCallback(window->handle, OnScroll);
     glfwSetWindowCloseCallback(window->handle, OnClose);
     glfwSetDropCallback(window->handle, OnDrop);
@@ -194,7 +201,7 @@ Window* CreateMainWindow(const char* title, std::string* error) {
     InstallCallbacks(window.get());
     glfwMakeContextCurrent(window->handle);
     morva::PinGLDriverModules();
-    // The swap is the only pacing of the busy main loop.
+    // Frames are paced by the swap; an idle editor waits for events instead of drawing.
     glfwSwapInterval(1);
     SetDrawingViewport(window.get(), float(kDrawingWidth), float(kDrawingHeight));
     windowOpen = true;
@@ -220,6 +227,7 @@ bool PollWindowEvent(Window* window, WindowEvent* event) {
 
 void WaitForWindowInput(Window* window, double timeoutSeconds) {
     if (!window || !window->input.events.empty()) return;
+    if (window->input.serial.load() != window->input.serialLooked.load()) return;
     if (timeoutSeconds > 0.0) {
         glfwWaitEventsTimeout(timeoutSeconds);
     } else {

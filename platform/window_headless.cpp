@@ -6,16 +6,29 @@
 
 #include <GL/gl.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
 
 namespace morva {
 
+// Input may be posted from another thread (the benchmark's latency probe): the setters and
+// the wait hold `lock`; the cursor is read under it too.
 struct Window {
     OffscreenGL gl;
     WindowInputState input;
     WindowPoint cursor;
+    std::mutex lock;
+    std::condition_variable inputArrived;
 };
+
+namespace {
+
+void Notify(Window* window) { window->inputArrived.notify_all(); }
+
+}  // namespace
 
 namespace {
 
@@ -68,7 +81,13 @@ bool PollWindowEvent(Window* window, WindowEvent* event) {
     return window && TakeEvent(window->input, event);
 }
 
-void WaitForWindowInput(Window*, double) {}
+void WaitForWindowInput(Window* window, double timeoutSeconds) {
+    if (!window || timeoutSeconds <= 0.0) return;
+    std::unique_lock<std::mutex> hold(window->lock);
+    const uint64_t looked = window->input.serialLooked.load();
+    window->inputArrived.wait_for(hold, std::chrono::duration<double>(timeoutSeconds),
+                                  [&] { return window->input.serial.load() != looked; });
+}
 
 void SwapWindowBuffers(Window* window) {
     if (window) FinishOffscreenGL(window->gl);
@@ -79,7 +98,9 @@ bool IsKeyDown(Window* window, int virtualKey) {
 }
 
 WindowPoint GetCursorScreenPos(Window* window) {
-    return window ? window->cursor : WindowPoint{};
+    if (!window) return {};
+    std::lock_guard<std::mutex> hold(window->lock);
+    return window->cursor;
 }
 
 WindowRect GetClientScreenRect(Window* window) {
@@ -100,7 +121,12 @@ void SetDrawingViewport(Window*, float width, float height) {
 unsigned long GetNativeWindowId(Window*) { return 0; }
 
 void SetHeadlessCursor(Window* window, int screenX, int screenY) {
-    if (window) window->cursor = {screenX, screenY};
+    if (!window) return;
+    std::lock_guard<std::mutex> hold(window->lock);
+    if (window->cursor.x == screenX && window->cursor.y == screenY) return;
+    window->cursor = {screenX, screenY};
+    NoteInput(window->input);
+    Notify(window);
 }
 
 void SetHeadlessCursorInClient(Window* window, int clientX, int clientY) {
@@ -108,19 +134,31 @@ void SetHeadlessCursorInClient(Window* window, int clientX, int clientY) {
 }
 
 void SetHeadlessKey(Window* window, int virtualKey, bool down) {
-    if (window) RecordKey(window->input, virtualKey, down, window->cursor);
+    if (!window) return;
+    std::lock_guard<std::mutex> hold(window->lock);
+    RecordKey(window->input, virtualKey, down, window->cursor);
+    Notify(window);
 }
 
 void PostHeadlessChar(Window* window, uint32_t codePoint) {
-    if (window) RecordTypedChar(window->input, codePoint);
+    if (!window) return;
+    std::lock_guard<std::mutex> hold(window->lock);
+    RecordTypedChar(window->input, codePoint);
+    Notify(window);
 }
 
 void PostHeadlessWheel(Window* window, int delta) {
-    if (window) QueueEvent(window->input, {WindowEventKind::Wheel, delta});
+    if (!window) return;
+    std::lock_guard<std::mutex> hold(window->lock);
+    QueueEvent(window->input, {WindowEventKind::Wheel, delta});
+    Notify(window);
 }
 
 void PostHeadlessClose(Window* window) {
-    if (window) QueueEvent(window->input, {WindowEventKind::Close, 0});
+    if (!window) return;
+    std::lock_guard<std::mutex> hold(window->lock);
+    QueueEvent(window->input, {WindowEventKind::Close, 0});
+    Notify(window);
 }
 
 void PostHeadlessDrop(Window* window, const std::vector<std::string>& paths) {

@@ -9,6 +9,16 @@ bool IsValidCode(int virtualKey) {
 
 }  // namespace
 
+void NoteInput(WindowInputState& state) { state.serial.fetch_add(1); }
+
+uint64_t WindowInputSerial(Window* window) {
+    WindowInputState* state = InputStateOf(window);
+    if (!state) return 0;
+    const uint64_t serial = state->serial.load();
+    state->serialLooked.store(serial);
+    return serial;
+}
+
 void RecordKey(WindowInputState& state, int virtualKey, bool down, WindowPoint cursor) {
     if (!IsValidCode(virtualKey)) return;
     const bool changed = state.down[virtualKey] != down;
@@ -16,6 +26,7 @@ void RecordKey(WindowInputState& state, int virtualKey, bool down, WindowPoint c
     if (down) state.pressedSinceQuery[virtualKey] = true;
     if (!changed) return;
     state.transitions.push_back({virtualKey, down, HeldModifiers(state), cursor});
+    NoteInput(state);
     while (state.transitions.size() > WindowInputState::kMaxTransitions) state.transitions.pop_front();
 }
 
@@ -55,6 +66,7 @@ int HeldModifiers(const WindowInputState& state) {
 
 void RecordTypedChar(WindowInputState& state, uint32_t codePoint) {
     state.typed.push_back(codePoint);
+    NoteInput(state);
     while (state.typed.size() > WindowInputState::kMaxTypedChars) state.typed.pop_front();
 }
 
@@ -86,6 +98,7 @@ bool TakeTypedChar(Window* window, uint32_t* codePoint) {
 
 void QueueEvent(WindowInputState& state, const WindowEvent& event) {
     state.events.push_back(event);
+    NoteInput(state);
 }
 
 bool TakeEvent(WindowInputState& state, WindowEvent* event) {

@@ -7,6 +7,7 @@
 
 #include "platform/window.h"
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 
@@ -22,11 +23,18 @@ struct WindowInputState {
     std::deque<KeyTransition> transitions;
     std::deque<uint32_t> typed;
     std::deque<WindowEvent> events;
+    // Counts everything that may change a frame (transitions, characters, messages, cursor
+    // moves, exposure); atomic so a headless poster on another thread can wake the editor.
+    std::atomic<uint64_t> serial{0};
+    std::atomic<uint64_t> serialLooked{0};  // the count the last WindowInputSerial returned
 };
 
 // The input state of a layer's window, null for null; each layer defines it. The input
 // functions of window.h that both layers share are defined on top of it.
 WindowInputState* InputStateOf(Window* window);
+
+// Counts one input happening that feeds no record (a cursor move, the window exposed).
+void NoteInput(WindowInputState& state);
 
 // Records a press or release of a virtual-key code; codes outside 0..255 are ignored. A
 // change of state is also appended to the transitions with the cursor at that moment (a

@@ -23,7 +23,17 @@ float RoundDownToMillimetres(float length) {
 
 }  // namespace
 
-void DrawLoading2(int, int, float, float) {}
+namespace {
+
+void (*progressHook)(int, int, float, float) = nullptr;
+
+}  // namespace
+
+void SetProjectLoadProgress(void (*hook)(int phase, int steps, float value, float total)) { progressHook = hook; }
+
+void DrawLoading2(int phase, int steps, float value, float total) {
+    if (progressHook) progressHook(phase, steps, value, total);
+}
 
 float FitFactor(const cMath::vector4& e) {
     float f = 1.0f;

@@ -46,8 +46,10 @@ struct ObjectHold {
 std::shared_ptr<const ObjectHold> HoldModel(cloadobj* loader, cloadobj_conteiner* model);
 std::shared_ptr<const ObjectHold> HoldTexture(Ctexture* textures, int texture);
 
-// Progress callback handed to the loader for project loads: shows nothing.
+// Progress callback handed to the loader for project loads: passes the call on to the
+// function set by SetProjectLoadProgress (the shell's progress bar), or shows nothing.
 void DrawLoading2(int phase, int steps, float value, float total);
+void SetProjectLoadProgress(void (*hook)(int phase, int steps, float value, float total));
 
 class project {
 public:

@@ -11,7 +11,9 @@
 #include <fstream>
 #include <string>
 
+#include "app/idle.h"
 #include "app/menus.h"
+#include "app/progress.h"
 #include "app/replay.h"
 #include "model/cloadobj.h"
 #include "platform/cdialog.h"
@@ -177,6 +179,81 @@ TEST_F(EditorTest, TheLoadingScreenRemembersACloseRequest) {
     }
     EXPECT_GT(blue, 100);
     EXPECT_EQ(left_of_centre, 0);
+}
+
+// Passes of the loop until `n` passes in a row drew nothing; returns the frames drawn.
+int FramesUntilRest(ShellState& s, int n, int limit = 50) {
+    int drawn = 0, resting = 0;
+    for (int i = 0; i < limit && resting < n; ++i) {
+        bool drew = false;
+        EXPECT_TRUE(EditorIteration(s, &drew));
+        drawn += drew;
+        resting = drew ? 0 : resting + 1;
+    }
+    return drawn;
+}
+
+TEST_F(EditorTest, AnIdleEditorWaitsInsteadOfDrawingAndAnyInputBringsFrames) {
+    ASSERT_TRUE(Start(morva_test::AssetsDir()));
+    shell.idle.waitWhenIdle = true;
+    EXPECT_GE(FramesUntilRest(shell, 3), kSettleFrames) << "start-up frames, then rest";
+    EXPECT_EQ(FramesUntilRest(shell, 3), 0) << "nothing happened: nothing drawn";
+    // A cursor move: one frame for it and the settling ones after it, then rest again.
+    morva::SetHeadlessCursorInClient(window, 300, 300);
+    const int afterMove = FramesUntilRest(shell, 3);
+    EXPECT_GE(afterMove, 1 + kSettleFrames);
+    EXPECT_LE(afterMove, 2 + 2 * kSettleFrames);
+    // A held button (a drag) keeps the frames coming until it is released.
+    morva::SetHeadlessKey(window, morva::kVkMiddleButton, true);
+    int held = 0;
+    for (int i = 0; i < 10; ++i) {
+        bool drew = false;
+        EditorIteration(shell, &drew);
+        held += drew;
+    }
+    EXPECT_EQ(held, 10);
+    morva::SetHeadlessKey(window, morva::kVkMiddleButton, false);
+    EXPECT_GE(FramesUntilRest(shell, 3), 1);
+    // A wheel message: taken, then frames showing the new zoom.
+    morva::PostHeadlessWheel(window, 120);
+    EXPECT_GE(FramesUntilRest(shell, 3), 1);
+    // Scripts and tests draw on every pass.
+    shell.idle.waitWhenIdle = false;
+    bool drew = false;
+    EditorIteration(shell, &drew);
+    EXPECT_TRUE(drew);
+}
+
+TEST_F(EditorTest, ImportShowsTheProgressBarAndACloseDuringItEndsTheEditorRightAfter) {
+    ASSERT_TRUE(Start(morva_test::AssetsDir()));
+    const fs::path model = fs::path(morva_test::MakeTempDir()) / "grid.obj";
+    WriteGridObj(model, 500);
+    EditorIteration(shell);
+    cdialog_answer answer;
+    answer.confirmed = true;
+    answer.path = model.string();
+    mgrDialog->scripted = true;
+    mgrDialog->scripted_answers.push_back(answer);
+    morva::PostHeadlessClose(window);  // waiting while the import runs
+    CommandImportOBJ();
+    EXPECT_EQ(NewestLine().text, "Open 3D object OK");
+    EXPECT_TRUE(gQuitRequested) << "the bar takes the window's messages";
+    const LoadProgressRecord& bar = LastLoadProgress();
+    EXPECT_EQ(bar.label, "Importing grid.obj");
+    EXPECT_GE(bar.barsShown, 1);
+    bool drew = false;
+    EXPECT_FALSE(EditorIteration(shell, &drew)) << "the loop ends right after the command";
+}
+
+TEST(LoadProgress, PercentRisesThroughThePhases) {
+    const unsigned long long bytes = 36000;
+    EXPECT_EQ(LoadProgressPercent(0, 0, 0, bytes), 0);
+    EXPECT_EQ(LoadProgressPercent(0, 500, 0, bytes), 25);
+    EXPECT_EQ(LoadProgressPercent(0, 5000, 0, bytes), 50) << "an estimate past the end stops at the phase's end";
+    EXPECT_EQ(LoadProgressPercent(1, 2, 4, bytes), 52);
+    EXPECT_EQ(LoadProgressPercent(2, 1, 2, bytes), 62);
+    EXPECT_EQ(LoadProgressPercent(2, 2, 2, bytes), 70);
+    EXPECT_EQ(LoadProgressPercent(0, 100, 0, 0), 0) << "unknown size";
 }
 
 TEST_F(EditorTest, MissingChooserIsReportedAndACancelLogsNothing) {
