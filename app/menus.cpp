@@ -54,6 +54,13 @@ void ReportDialogFailure() {
     }
 }
 
+// A command that failed because its file did not fit in memory says so before its FAIL line.
+void ReportMemoryShortage() {
+    if (mgrProject->not_enough_memory_for.empty()) return;
+    const std::string text = "Not enough memory for " + mgrProject->not_enough_memory_for;
+    Log(text.c_str(), Debug_Warning);
+}
+
 void DrawPlaceholderRows(int mode) {
     static const char* const kMm[3] = {"X: 0.0mm", "Y: 0.0mm", "Z: 0.0mm"};
     static const char* const kDeg[3] = {"X: 0.0deg", "Y: 0.0deg", "Z: 0.0deg"};
@@ -253,6 +260,7 @@ void OpenProjectFile(char* path) {
         }
         Log("Open Project OK", Debug_Info);
     } else {
+        ReportMemoryShortage();
         Log("Open Project FAIL", Debug_Error);
     }
 }
@@ -300,6 +308,7 @@ void ImportModelFile(char* path) {
         Log("Open 3D object OK", Debug_Info);
         WarnIfTinyModel();
     } else {
+        ReportMemoryShortage();
         Log("Open 3D object FAIL", Debug_Error);
     }
 }
@@ -321,6 +330,7 @@ void ImportImageFile(char* path) {
     if (imported) {
         Log("Import Image OK", Debug_Info);
     } else {
+        ReportMemoryShortage();
         Log("Import Image FAIL", Debug_Error);
     }
 }

@@ -16,6 +16,7 @@
 
 #include <GL/gl.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <new>
@@ -211,6 +212,91 @@ float ReadNumber(char* line, unsigned int* cursor) {
     return value;
 }
 
+
+// Leaves a display list that an allocation failure interrupted.
+void EndListBeingRecorded() {
+    GLint open_list = 0;
+    glGetIntegerv(GL_LIST_INDEX, &open_list);
+    if (open_list != 0) glEndList();
+}
+
+// Bytes the driver will need for the model's display lists, from above: every corner of every
+// triangle (texture coordinate, normal, position) once, or three times when the lists cannot
+// share run lists (very many material switches), and the complete prism of every downward
+// triangle for the shadow; a quarter more for the driver's own bookkeeping.
+uint64_t ListBytesEstimate(const cloadobj_conteiner& m) {
+    constexpr uint64_t kCornerBytes = 8 * sizeof(float);
+    constexpr uint64_t kPrismBytes = 8 * 3 * 3 * sizeof(float);
+    const uint64_t copies = m.material_switches.size() > 1024 ? 3 : 1;
+    uint64_t downward = 0;
+    for (const tiangle_face& t : m.triangles) {
+        const float y = m.normals[t.nrm0].y + m.normals[t.nrm1].y + m.normals[t.nrm2].y;
+        downward += !(y > 0.0f);
+    }
+    const uint64_t bytes = uint64_t(m.triangle_count) * 3 * kCornerBytes * copies + downward * kPrismBytes;
+    return bytes + bytes / 4;
+}
+
+// Throws std::bad_alloc when the driver reported running out of memory while recording.
+void CheckDriverMemory() {
+    bool out_of_memory = false;
+    for (int i = 0; i < 32; ++i) {
+        const GLenum error = glGetError();
+        if (error == GL_NO_ERROR) break;
+        out_of_memory = out_of_memory || error == GL_OUT_OF_MEMORY;
+    }
+    if (out_of_memory) throw std::bad_alloc();
+}
+
+// The load sequence into an empty registered-to-be model; throws std::bad_alloc when memory
+// runs out (or would run out in the driver), leaving the caller to free what was taken.
+void ReadAndRecord(cloadobj& loader, cloadobj_conteiner& m, const char* path, LoadProgressFunction progress,
+                   double start) {
+    LoadPhaseTimes& times = loader.last_load;
+    const std::string identity = FileIdentity(m.name);
+    ProgressClock clock{progress, TickCount()};
+    m.tree.GiveBBox(m.bbox);
+
+    ObjText text;
+    errno = 0;
+    m.readable = ReadModelText(path, text, clock);
+    if (!m.readable) {
+        if (errno == ENOMEM) throw std::bad_alloc();
+        return;
+    }
+    ApplyDirectives(loader, m, text.directives);
+    double t = NowMs();
+    times.read_parse = t - start;
+    CopyIntoModel(text, m, clock);
+    times.copy = NowMs() - t;
+    t = NowMs();
+    ComputeBoundingBox(m);
+    times.box = NowMs() - t;
+    t = NowMs();
+    BuildTree(m, clock);
+    times.tree = NowMs() - t;
+    text = ObjText{};
+    if (ListBytesEstimate(m) > AvailableMemoryBytes()) throw std::bad_alloc();
+    CheckDriverMemory();
+    t = NowMs();
+    CompileShadedList(loader, m);
+    times.list_shaded = NowMs() - t;
+    t = NowMs();
+    CompileGlowList(loader, m);
+    times.list_glow = NowMs() - t;
+    t = NowMs();
+    CompilePlainList(loader, m);
+    times.list_plain = NowMs() - t;
+    t = NowMs();
+    CompileShadowList(loader, m);
+    times.list_shadow = NowMs() - t;
+    CheckDriverMemory();
+    m.file_identity = identity;
+    // The reading's and the list compilation's scratch memory, freed by now, goes back
+    // to the system instead of staying resident until the next load reuses it.
+    ReturnFreedMemory();
+}
+
 }  // namespace
 
 cloadobj::cloadobj(Ctexture* texture_manager, cshader* shader_manager)
@@ -233,48 +319,34 @@ cloadobj::~cloadobj() {
 cloadobj_conteiner* cloadobj::LoadObj(const char* path, LoadProgressFunction progress) {
     const double start = NowMs();
     last_load = LoadPhaseTimes{};
-    auto owned = std::make_unique<cloadobj_conteiner>();
-    cloadobj_conteiner& m = *owned;
-    m.name = path ? path : "";
-    const std::string identity = FileIdentity(m.name);
-    ProgressClock clock{progress, TickCount()};
-    m.tree.GiveBBox(m.bbox);
-
-    ObjText text;
-    m.readable = ReadModelText(path, text, clock);
-    if (m.readable) {
-        ApplyDirectives(*this, m, text.directives);
-        double t = NowMs();
-        last_load.read_parse = t - start;
-        CopyIntoModel(text, m, clock);
-        last_load.copy = NowMs() - t;
-        t = NowMs();
-        ComputeBoundingBox(m);
-        last_load.box = NowMs() - t;
-        t = NowMs();
-        BuildTree(m, clock);
-        last_load.tree = NowMs() - t;
-        text = ObjText{};
-        t = NowMs();
-        CompileShadedList(*this, m);
-        last_load.list_shaded = NowMs() - t;
-        t = NowMs();
-        CompileGlowList(*this, m);
-        last_load.list_glow = NowMs() - t;
-        t = NowMs();
-        CompilePlainList(*this, m);
-        last_load.list_plain = NowMs() - t;
-        t = NowMs();
-        CompileShadowList(*this, m);
-        last_load.list_shadow = NowMs() - t;
-        m.file_identity = identity;
-        // The reading's and the list compilation's scratch memory, freed by now, goes back
-        // to the system instead of staying resident until the next load reuses it.
+    const std::string name = path ? path : "";
+    std::unique_ptr<cloadobj_conteiner> owned;
+    bool failed_for_memory = false;
+    try {
+        models.reserve(models.size() + 1);
+        owned = std::make_unique<cloadobj_conteiner>();
+        owned->name = name;
+        ReadAndRecord(*this, *owned, path, progress, start);
+    } catch (const std::bad_alloc&) {
+        failed_for_memory = true;
+    }
+    if (failed_for_memory) {
+        // Everything the load took goes back before the empty result is made.
+        EndListBeingRecorded();
+        if (owned) {
+            DeleteModelLists(*owned);
+            ReleaseTextureUses(*owned);
+        }
+        owned.reset();
         ReturnFreedMemory();
+        owned = std::make_unique<cloadobj_conteiner>();
+        owned->name = name;
+        owned->tree.GiveBBox(owned->bbox);
+        owned->out_of_memory = true;
     }
     last_load.total = NowMs() - start;
     models.push_back(std::move(owned));
-    return &m;
+    return models.back().get();
 }
 
 cloadobj_conteiner* cloadobj::LoadObjShared(const char* path, LoadProgressFunction progress) {
@@ -293,8 +365,9 @@ cloadobj_conteiner* cloadobj::LoadObjShared(const char* path, LoadProgressFuncti
 void cloadobj::LoatMtl(cloadobj_conteiner* model, const char* file_name) {
     if (model == nullptr || file_name == nullptr) return;
     const std::string path = FindBeside(files::FolderOf(model->name), file_name);
+    if (path.empty() || !model->material_files.insert(CanonicalPath(path)).second) return;
     FileBytes bytes;
-    if (path.empty() || !ReadFileBytes(path.c_str(), bytes)) return;
+    if (!ReadFileBytes(path.c_str(), bytes)) return;
     MtlText text;
     ParseMtlText(bytes.begin(), bytes.end(), text);
     const std::string folder = files::FolderOf(path);

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 class Ctexture;
@@ -42,6 +43,9 @@ struct cloadobj_conteiner {
     // the loader (flat normals, the default texture coordinate).
     size_t normals_in_file = 0;
     size_t texcoords_in_file = 0;
+    // True when the load failed for want of memory (readable is then false and the model
+    // empty): an allocation failed, or the display lists would not fit in what is available.
+    bool out_of_memory = false;
     // The triangles between two material switches, each run recorded once into its own
     // display list (names run_lists .. run_lists + run_list_count - 1) that the shaded,
     // glow and plain lists call; released with the four lists.
@@ -51,6 +55,9 @@ struct cloadobj_conteiner {
     int use_count = 1;
     // Texture names the material maps hold one use of each (given back on release).
     std::vector<int> texture_uses;
+    // Canonical paths of the material files read into `materials`: each is read once
+    // however often the model names it.
+    std::unordered_set<std::string> material_files;
     // The identity of the file the model was read from (see FileIdentity); empty when it
     // could not be read. LoadObjShared hands out a model again when the identities match.
     std::string file_identity;
@@ -104,14 +111,18 @@ public:
     cloadobj& operator=(const cloadobj&) = delete;
 
     // Loads the OBJ file at `path`; never returns null. The model is registered in `models`.
-    // A file that cannot be read gives an empty model with `readable` false.
+    // A file that cannot be read gives an empty model with `readable` false; so does one that
+    // does not fit in memory (with `out_of_memory` set), after what its load took is freed.
+    // Before the display lists are recorded, their size is estimated and compared with the
+    // memory the system says is available.
     cloadobj_conteiner* LoadObj(const char* path, LoadProgressFunction progress);
     // The model already loaded from the same file (same canonical path, size and time), with
     // one more use counted, or else a new load as LoadObj. Records naming one file in any
     // spelling share one model this way.
     cloadobj_conteiner* LoadObjShared(const char* path, LoadProgressFunction progress);
     // Appends the materials of an MTL file (looked for beside the model's file first, then
-    // in the working directory) to the model's materials, loading their maps.
+    // in the working directory) to the model's materials, loading their maps. A file the
+    // model has read already (in any spelling) adds nothing.
     void LoatMtl(cloadobj_conteiner* model, const char* file_name);
 
     // Number readers over a NUL-terminated line from the cursor on; the cursor moves past the

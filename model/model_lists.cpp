@@ -1,7 +1,8 @@
 // The four display lists of a model: what each records around the triangles (program,
 // blending, material values and maps) and how the geometry is sent while compiling. The
 // triangles are recorded once, run by run between material switches, into lists that the
-// shaded, glow and plain lists call. The shadow list lives in shadow_volume.cpp.
+// shaded, glow and plain lists call (a model with very many switches is drawn material by
+// material instead). The shadow list lives in shadow_volume.cpp.
 #include "model/cloadobj.h"
 
 #include "render/cshader.h"
@@ -39,14 +40,19 @@ void EmitCorner(const cloadobj_conteiner& m, uint32_t pos, uint32_t uv, uint32_t
     glVertex3f(p.x, p.y, p.z);
 }
 
-void EmitImmediate(const cloadobj_conteiner& m, uint32_t first, uint32_t last) {
-    glBegin(GL_TRIANGLES);
+// The corners of triangles [first, last), inside a glBegin(GL_TRIANGLES) of the caller.
+void EmitTriangles(const cloadobj_conteiner& m, uint32_t first, uint32_t last) {
     for (uint32_t g = first; g < last; ++g) {
         const tiangle_face& t = m.triangles[g];
         EmitCorner(m, t.pos0, t.uv0, t.nrm0);
         EmitCorner(m, t.pos1, t.uv1, t.nrm1);
         EmitCorner(m, t.pos2, t.uv2, t.nrm2);
     }
+}
+
+void EmitImmediate(const cloadobj_conteiner& m, uint32_t first, uint32_t last) {
+    glBegin(GL_TRIANGLES);
+    EmitTriangles(m, first, last);
     glEnd();
 }
 
@@ -154,9 +160,53 @@ void ApplyPlainMaterial(const cloadobj& loader, const material& m) {
 
 // Draws the triangles with the material walk: through the run lists when they were
 // recorded (one list per non-empty run), otherwise by sending the triangles again.
+// One stretch of triangles drawn with one material (kNoMaterial: before the first switch).
+struct MaterialRun {
+    uint32_t first, last, material;
+};
+constexpr uint32_t kNoMaterial = UINT32_MAX;
+
+// A model with very many material switches is drawn material by material: each material is
+// applied once and its runs are sent in one go, so that a switch costs the lists nothing (a
+// file that switches at every triangle would otherwise record the material's values, maps
+// and a primitive of its own per switch). The runs before the first switch come first.
+template <typename ApplyMaterial>
+void DrawGroupedByMaterial(cloadobj& loader, const cloadobj_conteiner& m, ApplyMaterial apply) {
+    std::vector<MaterialRun> runs;
+    uint32_t current = kNoMaterial;
+    WalkMaterialRuns(
+        m, [&](uint32_t first, uint32_t last) {
+            if (first < last) runs.push_back(MaterialRun{first, last, current});
+        },
+        [&](const material& mat) { current = uint32_t(&mat - m.materials.data()); });
+    std::stable_sort(runs.begin(), runs.end(), [](const MaterialRun& a, const MaterialRun& b) {
+        return uint32_t(a.material + 1) < uint32_t(b.material + 1);  // kNoMaterial wraps to 0: first
+    });
+    TriangleEmitter emitter{loader.list_recording, &loader.last_load.list_vertices, {}};
+    const bool immediate = loader.list_recording == ListRecording::kImmediate;
+    for (size_t i = 0; i < runs.size();) {
+        const uint32_t material = runs[i].material;
+        if (material != kNoMaterial) apply(m.materials[material]);
+        if (immediate) glBegin(GL_TRIANGLES);
+        for (; i < runs.size() && runs[i].material == material; ++i) {
+            if (immediate) {
+                EmitTriangles(m, runs[i].first, runs[i].last);
+                loader.last_load.list_vertices += size_t(runs[i].last - runs[i].first) * 3;
+            } else {
+                emitter.Draw(m, runs[i].first, runs[i].last);
+            }
+        }
+        if (immediate) glEnd();
+    }
+}
+
 template <typename ApplyMaterial>
 void DrawRunsWithMaterials(cloadobj& loader, const cloadobj_conteiner& m, ApplyMaterial apply) {
     if (m.run_list_count == 0) {
+        if (m.material_switches.size() > kMaxRunLists) {
+            DrawGroupedByMaterial(loader, m, apply);
+            return;
+        }
         TriangleEmitter emitter{loader.list_recording, &loader.last_load.list_vertices, {}};
         WalkMaterialRuns(
             m, [&](uint32_t first, uint32_t last) { emitter.Draw(m, first, last); }, apply);

@@ -150,6 +150,7 @@ bool ReadObjFile(const char* path, ObjText& out, ObjLineHook hook, const ObjFile
         if (ok) FinishObjText(state);
     } catch (const std::bad_alloc&) {
         ok = false;
+        errno = ENOMEM;  // tells the caller why, apart from files that cannot be read
     }
     if (!ok) out = ObjText{};
     return ok;

@@ -159,7 +159,8 @@ struct ObjFileReading {
 };
 
 // Reads an OBJ file in blocks through the functions above (the file is never held whole).
-// False, with `out` emptied, when the file cannot be opened or read or memory runs out.
+// False, with `out` emptied, when the file cannot be opened or read or memory runs out
+// (errno is then ENOMEM).
 // The result is the same however the file is read.
 bool ReadObjFile(const char* path, ObjText& out, ObjLineHook hook = {}, const ObjFileReading& how = {});
 // Parts of the latest ReadObjFile on this thread that another thread read and that were

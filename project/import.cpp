@@ -4,6 +4,8 @@
 #include "platform/file_identity.h"
 #include "render/ctexture.h"
 
+#include <new>
+
 namespace {
 
 // The work area the fit shrinks an imported model into.
@@ -51,41 +53,64 @@ cMath::vector4 ImportSize(const cMath::vector4& extent) {
     return size;
 }
 
-bool project::ImportOBJ(char* path) {
-    if (loader == nullptr || !IsRegularFile(path)) return false;
-    cloadobj_conteiner* model = loader->LoadObjShared(path, DrawLoading2);
-    std::shared_ptr<const ObjectHold> hold = HoldModel(loader, model);
-    // The loader hands back an empty model for a file it could not read; the hold gives it back.
-    if (model == nullptr || !model->readable || model->triangle_count == 0) return false;
+namespace {
 
-    pObject o;
-    o.type = 1;
-    o.model = model;
-    o.name = path;
-    o.hold = std::move(hold);
-    o.size = ImportSize(model->bbox[1] - model->bbox[0]);
-    o.position = cMath::vector4(0, 0, 0, 0);
-    o.rotate = cMath::vector4(0, 0, 0, 0);
-    PlaceObject(&o);
-    objects.push_back(o);
-    return true;
+// Whether a loaded model can become an object.
+bool IsPlaceable(const cloadobj_conteiner* model) {
+    return model != nullptr && model->readable && model->triangle_count != 0;
+}
+
+}  // namespace
+
+bool project::ImportOBJ(char* path) {
+    not_enough_memory_for.clear();
+    if (loader == nullptr || !IsRegularFile(path)) return false;
+    try {
+        cloadobj_conteiner* model = loader->LoadObjShared(path, DrawLoading2);
+        std::shared_ptr<const ObjectHold> hold = HoldModel(loader, model);
+        // The loader hands back an empty model for a file it could not read or hold; the
+        // hold gives it back.
+        if (model != nullptr && model->out_of_memory) not_enough_memory_for = path;
+        if (!IsPlaceable(model)) return false;
+
+        pObject o;
+        o.type = 1;
+        o.model = model;
+        o.name = path;
+        o.hold = std::move(hold);
+        o.size = ImportSize(model->bbox[1] - model->bbox[0]);
+        o.position = cMath::vector4(0, 0, 0, 0);
+        o.rotate = cMath::vector4(0, 0, 0, 0);
+        PlaceObject(&o);
+        objects.push_back(o);
+        return true;
+    } catch (const std::bad_alloc&) {
+        not_enough_memory_for = path;
+        return false;
+    }
 }
 
 bool project::ImportImage(char* path) {
+    not_enough_memory_for.clear();
     if (loader == nullptr || loader->textures == nullptr || !IsRegularFile(path)) return false;
-    // One texture however the records spell the image's path.
-    const int texture = loader->textures->Load(CanonicalPath(path).c_str());
-    if (texture < 0) return false;
+    try {
+        // One texture however the records spell the image's path.
+        const int texture = loader->textures->Load(CanonicalPath(path).c_str());
+        if (texture < 0) return false;
 
-    pObject o;
-    o.type = 0;
-    o.texture = texture;
-    o.hold = HoldTexture(loader->textures, texture);
-    o.name = path;
-    o.size = cMath::vector4(1.0f, 0.02f, 1.0f, 1.0f);
-    o.position = cMath::vector4(0, 0, 0, 0);
-    o.rotate = cMath::vector4(0, 0, 0, 0);
-    PlaceObject(&o);
-    objects.push_back(o);
-    return true;
+        pObject o;
+        o.type = 0;
+        o.texture = texture;
+        o.hold = HoldTexture(loader->textures, texture);
+        o.name = path;
+        o.size = cMath::vector4(1.0f, 0.02f, 1.0f, 1.0f);
+        o.position = cMath::vector4(0, 0, 0, 0);
+        o.rotate = cMath::vector4(0, 0, 0, 0);
+        PlaceObject(&o);
+        objects.push_back(o);
+        return true;
+    } catch (const std::bad_alloc&) {
+        not_enough_memory_for = path;
+        return false;
+    }
 }

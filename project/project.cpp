@@ -8,6 +8,7 @@
 #include "render/ctexture.h"
 
 #include <cmath>
+#include <new>
 #include <utility>
 
 namespace {
@@ -55,9 +56,16 @@ ObjectHold::~ObjectHold() {
     if (texture >= 0 && textures != nullptr && !textures_life.expired()) textures->Free(texture);
 }
 
+// The use is given back when even the hold cannot be made.
 std::shared_ptr<const ObjectHold> HoldModel(cloadobj* loader, cloadobj_conteiner* model) {
     if (loader == nullptr || model == nullptr) return nullptr;
-    auto hold = std::make_shared<ObjectHold>();
+    std::shared_ptr<ObjectHold> hold;
+    try {
+        hold = std::make_shared<ObjectHold>();
+    } catch (const std::bad_alloc&) {
+        loader->Release(model);
+        throw;
+    }
     hold->loader = loader;
     hold->loader_life = loader->life;
     hold->model = model;
@@ -66,7 +74,13 @@ std::shared_ptr<const ObjectHold> HoldModel(cloadobj* loader, cloadobj_conteiner
 
 std::shared_ptr<const ObjectHold> HoldTexture(Ctexture* textures, int texture) {
     if (textures == nullptr || texture < 0) return nullptr;
-    auto hold = std::make_shared<ObjectHold>();
+    std::shared_ptr<ObjectHold> hold;
+    try {
+        hold = std::make_shared<ObjectHold>();
+    } catch (const std::bad_alloc&) {
+        textures->Free(texture);
+        throw;
+    }
     hold->textures = textures;
     hold->textures_life = textures->life;
     hold->texture = texture;
@@ -201,12 +215,25 @@ bool project::SaveData(char* path) {
 }
 
 bool project::OpenData(char* path) {
+    not_enough_memory_for.clear();
+    try {
+        return OpenRecords(path);
+    } catch (const std::bad_alloc&) {
+        // What the open loaded went with its list; the project is as it was.
+        if (not_enough_memory_for.empty()) not_enough_memory_for = path ? path : "";
+        return false;
+    }
+}
+
+bool project::OpenRecords(char* path) {
     std::vector<uint8_t> bytes;
     std::vector<ProjectRecord> records;
     if (!ReadWholeFile(path, &bytes) || !ParseProjectFile(bytes.data(), bytes.size(), &records)) return false;
+    bytes = std::vector<uint8_t>();
 
     // The file is valid: load what it names into a new list, then adopt it. A model or
-    // image that cannot be loaded any more stays in the list with its path and vectors.
+    // image that cannot be loaded any more stays in the list with its path and vectors; one
+    // that does not fit in memory fails the whole open.
     std::vector<pObject> opened;
     opened.reserve(records.size());
     const std::string folder = files::FolderOf(path);
@@ -230,6 +257,10 @@ bool project::OpenData(char* path) {
         if (o.type == 1 && loadable) {
             o.model = loader->LoadObjShared(o.name.data(), DrawLoading2);
             o.hold = HoldModel(loader, o.model);
+            if (o.model->out_of_memory) {
+                not_enough_memory_for = o.name;
+                return false;
+            }
         } else if (o.type == 0) {
             o.texture = (loadable && loader->textures != nullptr) ? loader->textures->Load(CanonicalPath(o.name).c_str()) : -1;
             if (o.texture >= 0) o.hold = HoldTexture(loader->textures, o.texture);

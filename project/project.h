@@ -73,6 +73,9 @@ public:
     int hovered;
     cloadobj* loader;
     Shader* image_shader;
+    // The file a failed ImportOBJ, ImportImage or OpenData could not hold in memory (the
+    // command then changed nothing and freed what it took); empty after any other outcome.
+    std::string not_enough_memory_for;
 
     explicit project(cloadobj* loader);
     ~project();
@@ -96,8 +99,8 @@ public:
     void DeleteOBJ(int i);
     int GetSelected();
 
-    // Project file. Open replaces the list only when the whole file is valid; save
-    // replaces the target only when the whole file was written.
+    // Project file. Open replaces the list only when the whole file is valid and everything
+    // it names fits in memory; save replaces the target only when the whole file was written.
     bool SaveData(char* path);
     bool OpenData(char* path);
 
@@ -121,6 +124,9 @@ public:
 
     void Render();
     void RenderShadow();
+
+private:
+    bool OpenRecords(char* path);  // OpenData's work; may throw std::bad_alloc
 };
 
 // ---- Plain helpers shared by the project's files (and its tests) ----

@@ -244,6 +244,74 @@ TEST_F(ModelLoaderTest, MaterialFilesAndMapsNamedWithBackslashesAreFound) {
     EXPECT_GT(m->materials[0].tex_diffuse, 0);
 }
 
+TEST_F(ModelLoaderTest, MaterialFileNamedManyTimesIsReadOnce) {
+    WriteImage(temp + "/once.png", 0, 255, 0);
+    WriteText(temp + "/once.mtl", "newmtl first\nmap_Kd once.png\nnewmtl second\n");
+    WriteText(temp + "/later.mtl", "newmtl later\n");
+    std::string obj;
+    for (int i = 0; i < 1000; ++i) obj += i % 2 ? "mtllib once.mtl\n" : "mtllib ./once.mtl\n";
+    obj += "mtllib " + temp + "/../" + std::filesystem::path(temp).filename().string() + "/once.mtl\n";
+    obj += "mtllib later.mtl once.mtl\nusemtl later\n" + TriangleWithNormal("0 0 1");
+    cloadobj_conteiner* m = LoadText(obj);
+    ASSERT_EQ(m->materials.size(), 3u);
+    EXPECT_EQ(m->materials[1].name, "second");
+    EXPECT_EQ(m->materials[2].name, "later");
+    EXPECT_EQ(m->texture_uses.size(), 1u);
+    EXPECT_EQ(textures->use_counts, std::vector<int>{1});
+    ASSERT_EQ(m->material_switches.size(), 1u);
+    EXPECT_EQ(m->material_switches[0].material_index, 2u);
+}
+
+TEST_F(ModelLoaderTest, ModelSwitchingAtEveryQuadDrawsEachQuadWithItsMaterial) {
+    // 1 200 quads in a row (more switches than the lists get runs of their own), red and
+    // blue in turn, with a grey quad before the first switch.
+    WriteImage(temp + "/red.png", 255, 0, 0);
+    WriteImage(temp + "/blue.png", 0, 0, 255);
+    WriteText(temp + "/turns.mtl", "newmtl red\nmap_Kd red.png\nnewmtl blue\nmap_Kd blue.png\n");
+    constexpr int kQuads = 1200;
+    std::string obj = "mtllib turns.mtl\nvt 0.5 0.5\nvn 0 0 1\n";
+    for (int q = 0; q <= kQuads; ++q) obj += "v " + std::to_string(q) + " 0 0\nv " + std::to_string(q) + " 1 0\n";
+    for (int q = 0; q < kQuads; ++q) {
+        if (q > 0) obj += q % 2 ? "usemtl red\n" : "usemtl blue\n";
+        const int a = 2 * q + 1;
+        obj += "f " + std::to_string(a) + "/1/1 " + std::to_string(a + 2) + "/1/1 " + std::to_string(a + 3) +
+               "/1/1\nf " + std::to_string(a) + "/1/1 " + std::to_string(a + 3) + "/1/1 " + std::to_string(a + 1) +
+               "/1/1\n";
+    }
+    cloadobj_conteiner* m = LoadText(obj);
+    ASSERT_EQ(m->triangle_count, 2u * kQuads);
+    ASSERT_EQ(m->material_switches.size(), size_t(kQuads - 1));
+    EXPECT_EQ(CountDrawnTriangles(m->list_plain), 2u * kQuads);
+    EXPECT_EQ(CountDrawnTriangles(m->list_shaded), 2u * kQuads);
+    EXPECT_EQ(CountDrawnTriangles(m->list_glow), 2u * kQuads);
+    // Seen from above, quads 0 to 5 across the view: grey (no map), red, blue, red, ...
+    glViewport(0, 0, morva_test::kGLWidth, morva_test::kGLHeight);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_DEPTH_TEST);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, 6.0 / 50, -1.0 / 50, 0, -10, 10);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glRotatef(90, 1, 0, 0);
+    glEnable(GL_TEXTURE_2D);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glColor3f(0.5f, 0.5f, 0.5f);
+    loader->Render_no_Shader(m);
+    glDisable(GL_BLEND);
+    glDisable(GL_TEXTURE_2D);
+    const morva_test::Pixels pixels = morva_test::ReadFramebuffer();
+    for (int q = 1; q < 6; ++q) {
+        const size_t x = size_t((q + 0.5) * morva_test::kGLWidth / 6), y = size_t(morva_test::kGLHeight / 2);
+        const uint8_t* px = &pixels.rgba[(y * size_t(pixels.width) + x) * 4];
+        SCOPED_TRACE(q);
+        EXPECT_EQ(px[0], q % 2 ? 255 : 0);
+        EXPECT_EQ(px[2], q % 2 ? 0 : 255);
+    }
+}
+
 TEST_F(ModelLoaderTest, UsemtlBeforeItsLibraryMatchesNothing) {
     WriteText(temp + "/late.mtl", "newmtl late\n");
     cloadobj_conteiner* m = LoadText("usemtl late\nmtllib late.mtl\n" + TriangleWithNormal("0 0 1"));
