@@ -1,6 +1,8 @@
 // Reading outcomes.txt and writing the generated members of the broken-file corpus.
 #include "tests/reliability/broken_corpus.h"
 
+#include "tests/reliability/hostile_models.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -103,6 +105,19 @@ bool WriteGenerated(const std::string& file, const std::string& path) {
     if (file == "obj/line-of-one-mebibyte.obj") return WriteText(path, OneMebibyteLine());
     if (file == "obj/face-with-a-million-corners.obj") return WriteText(path, MillionCornerFace());
     if (file == "mtl/100000-materials.mtl") return WriteText(path, HundredThousandMaterials());
+    // Models whose material files lie beside them.
+    const std::string folder = path.substr(0, path.find_last_of('/') + 1);
+    if (file == "obj/mtllib-one-file-10000-times.obj") {
+        return WriteText(folder + "twelve-kilobytes.mtl", MaterialsOfBytes(12000)) &&
+               WriteText(path, ModelNamingMaterials("twelve-kilobytes.mtl", 10000));
+    }
+    if (file == "obj/mtllib-comment-only-mebibyte-1000-times.obj") {
+        return WriteText(folder + "comments.mtl", CommentsOfBytes(size_t(1) << 20)) &&
+               WriteText(path, ModelNamingMaterials("comments.mtl", 1000));
+    }
+    if (file == "obj/usemtl-at-every-triangle.obj") {
+        return WriteText(folder + "two-colours.mtl", TwoColourMaterials()) && WriteText(path, GridModel(224, true));
+    }
     return false;
 }
 
