@@ -221,13 +221,14 @@ void EndListBeingRecorded() {
 }
 
 // Bytes the driver will need for the model's display lists, from above: every corner of every
-// triangle (texture coordinate, normal, position) once, or three times when the lists cannot
-// share run lists (very many material switches), and the complete prism of every downward
-// triangle for the shadow; a quarter more for the driver's own bookkeeping.
+// triangle (texture coordinate, normal, position) once, in the run lists the three lists
+// share, and the complete prism of every downward triangle for the shadow; a quarter more for
+// the driver's own bookkeeping.
 uint64_t ListBytesEstimate(const cloadobj_conteiner& m) {
     constexpr uint64_t kCornerBytes = 8 * sizeof(float);
     constexpr uint64_t kPrismBytes = 8 * 3 * 3 * sizeof(float);
-    const uint64_t copies = m.material_switches.size() > 1024 ? 3 : 1;
+    // The three lists share run lists (by run or by material) unless over 1024 materials are used.
+    const uint64_t copies = m.materials.size() > 1024 ? 3 : 1;
     uint64_t downward = 0;
     for (const tiangle_face& t : m.triangles) {
         const float y = m.normals[t.nrm0].y + m.normals[t.nrm1].y + m.normals[t.nrm2].y;

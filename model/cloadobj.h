@@ -51,6 +51,10 @@ struct cloadobj_conteiner {
     // glow and plain lists call; released with the four lists.
     uint32_t run_lists = 0;
     uint32_t run_list_count = 0;
+    // When the runs are too many for a list each (very many switches), each run list holds
+    // every run of one material instead, and this names that material for each list in
+    // order (UINT32_MAX for the runs before the first switch); empty otherwise.
+    std::vector<uint32_t> run_list_materials;
     // Holders of the model (see cloadobj::Retain); the model is released when this reaches 0.
     int use_count = 1;
     // Texture names the material maps hold one use of each (given back on release).

@@ -1,8 +1,8 @@
 // The four display lists of a model: what each records around the triangles (program,
 // blending, material values and maps) and how the geometry is sent while compiling. The
 // triangles are recorded once, run by run between material switches, into lists that the
-// shaded, glow and plain lists call (a model with very many switches is drawn material by
-// material instead). The shadow list lives in shadow_volume.cpp.
+// shaded, glow and plain lists call (a model with very many switches is recorded material
+// by material instead). The shadow list lives in shadow_volume.cpp.
 #include "model/cloadobj.h"
 
 #include "render/cshader.h"
@@ -20,6 +20,8 @@ constexpr uint32_t kArrayChunkTriangles = 1u << 15;
 constexpr size_t kCornerFloats = 8;
 // Most runs of triangles between material switches that get lists of their own.
 constexpr uint32_t kMaxRunLists = 1024;
+// The material of the runs before the first switch, in a material-by-material recording.
+constexpr uint32_t kNoMaterial = UINT32_MAX;
 
 // Sends triangles [first, last) of a model as GL_TRIANGLES, each corner with its texture
 // coordinate, normal and position, either call by call or through vertex arrays.
@@ -160,53 +162,17 @@ void ApplyPlainMaterial(const cloadobj& loader, const material& m) {
 
 // Draws the triangles with the material walk: through the run lists when they were
 // recorded (one list per non-empty run), otherwise by sending the triangles again.
-// One stretch of triangles drawn with one material (kNoMaterial: before the first switch).
-struct MaterialRun {
-    uint32_t first, last, material;
-};
-constexpr uint32_t kNoMaterial = UINT32_MAX;
-
-// A model with very many material switches is drawn material by material: each material is
-// applied once and its runs are sent in one go, so that a switch costs the lists nothing (a
-// file that switches at every triangle would otherwise record the material's values, maps
-// and a primitive of its own per switch). The runs before the first switch come first.
-template <typename ApplyMaterial>
-void DrawGroupedByMaterial(cloadobj& loader, const cloadobj_conteiner& m, ApplyMaterial apply) {
-    std::vector<MaterialRun> runs;
-    uint32_t current = kNoMaterial;
-    WalkMaterialRuns(
-        m, [&](uint32_t first, uint32_t last) {
-            if (first < last) runs.push_back(MaterialRun{first, last, current});
-        },
-        [&](const material& mat) { current = uint32_t(&mat - m.materials.data()); });
-    std::stable_sort(runs.begin(), runs.end(), [](const MaterialRun& a, const MaterialRun& b) {
-        return uint32_t(a.material + 1) < uint32_t(b.material + 1);  // kNoMaterial wraps to 0: first
-    });
-    TriangleEmitter emitter{loader.list_recording, &loader.last_load.list_vertices, {}};
-    const bool immediate = loader.list_recording == ListRecording::kImmediate;
-    for (size_t i = 0; i < runs.size();) {
-        const uint32_t material = runs[i].material;
-        if (material != kNoMaterial) apply(m.materials[material]);
-        if (immediate) glBegin(GL_TRIANGLES);
-        for (; i < runs.size() && runs[i].material == material; ++i) {
-            if (immediate) {
-                EmitTriangles(m, runs[i].first, runs[i].last);
-                loader.last_load.list_vertices += size_t(runs[i].last - runs[i].first) * 3;
-            } else {
-                emitter.Draw(m, runs[i].first, runs[i].last);
-            }
-        }
-        if (immediate) glEnd();
-    }
-}
-
 template <typename ApplyMaterial>
 void DrawRunsWithMaterials(cloadobj& loader, const cloadobj_conteiner& m, ApplyMaterial apply) {
-    if (m.run_list_count == 0) {
-        if (m.material_switches.size() > kMaxRunLists) {
-            DrawGroupedByMaterial(loader, m, apply);
-            return;
+    if (!m.run_list_materials.empty()) {
+        for (uint32_t i = 0; i < m.run_list_count; ++i) {
+            const uint32_t material = m.run_list_materials[i];
+            if (material != kNoMaterial) apply(m.materials[material]);
+            glCallList(m.run_lists + i);
         }
+        return;
+    }
+    if (m.run_list_count == 0) {
         TriangleEmitter emitter{loader.list_recording, &loader.last_load.list_vertices, {}};
         WalkMaterialRuns(
             m, [&](uint32_t first, uint32_t last) { emitter.Draw(m, first, last); }, apply);
@@ -220,16 +186,68 @@ void DrawRunsWithMaterials(cloadobj& loader, const cloadobj_conteiner& m, ApplyM
         apply);
 }
 
+// One stretch of triangles drawn with one material (kNoMaterial: before the first switch).
+struct MaterialRun {
+    uint32_t first, last, material;
+};
+
+// A model with more runs than get lists of their own is recorded material by material: the
+// runs of each material (the runs before the first switch first) go into one list, so that
+// the shaded and plain lists apply each material once and a switch costs the driver nothing
+// (recording each switch's values, maps and primitive took about 1.1 KB a switch). Models
+// with more materials in use than lists allow send their triangles in each list instead.
+void CompileMaterialGroupLists(cloadobj& loader, cloadobj_conteiner& model) {
+    std::vector<MaterialRun> runs;
+    uint32_t current = kNoMaterial;
+    WalkMaterialRuns(
+        model, [&](uint32_t first, uint32_t last) {
+            if (first < last) runs.push_back(MaterialRun{first, last, current});
+        },
+        [&](const material& mat) { current = uint32_t(&mat - model.materials.data()); });
+    std::stable_sort(runs.begin(), runs.end(), [](const MaterialRun& a, const MaterialRun& b) {
+        return uint32_t(a.material + 1) < uint32_t(b.material + 1);  // kNoMaterial wraps to 0: first
+    });
+    std::vector<uint32_t> materials;
+    for (size_t i = 0; i < runs.size(); ++i) {
+        if (i == 0 || runs[i].material != runs[i - 1].material) materials.push_back(runs[i].material);
+    }
+    if (materials.size() > kMaxRunLists) return;
+    const uint32_t first_name = glGenLists(GLsizei(materials.size()));
+    if (first_name == 0) return;
+    TriangleEmitter emitter{loader.list_recording, &loader.last_load.list_vertices, {}};
+    const bool immediate = loader.list_recording == ListRecording::kImmediate;
+    for (size_t i = 0, group = 0; i < runs.size(); ++group) {
+        glNewList(first_name + uint32_t(group), GL_COMPILE);
+        if (immediate) glBegin(GL_TRIANGLES);
+        for (const uint32_t material = runs[i].material; i < runs.size() && runs[i].material == material; ++i) {
+            if (immediate) {
+                EmitTriangles(model, runs[i].first, runs[i].last);
+                loader.last_load.list_vertices += size_t(runs[i].last - runs[i].first) * 3;
+            } else {
+                emitter.Draw(model, runs[i].first, runs[i].last);
+            }
+        }
+        if (immediate) glEnd();
+        glEndList();
+    }
+    model.run_lists = first_name;
+    model.run_list_count = uint32_t(materials.size());
+    model.run_list_materials = std::move(materials);
+}
+
 // Records every non-empty run of triangles between material switches into its own list,
 // once; the shaded, glow and plain lists call them. Every list costs the driver a fixed
-// amount, so a model switching materials very often (short runs) gets no run lists and its
-// three lists send the triangles themselves.
+// amount, so a model switching materials very often (short runs) is recorded material by
+// material instead.
 void CompileRunLists(cloadobj& loader, cloadobj_conteiner& model) {
     if (model.run_list_count != 0 || model.triangle_count == 0) return;
     uint32_t runs = 0;
     WalkMaterialRuns(
         model, [&](uint32_t first, uint32_t last) { runs += first < last; }, [](const material&) {});
-    if (runs > kMaxRunLists) return;
+    if (runs > kMaxRunLists) {
+        CompileMaterialGroupLists(loader, model);
+        return;
+    }
     const uint32_t first_name = glGenLists(GLsizei(runs));
     if (first_name == 0) return;
     model.run_lists = first_name;
@@ -290,5 +308,6 @@ void DeleteModelLists(cloadobj_conteiner& model) {
     if (model.run_list_count != 0) glDeleteLists(model.run_lists, GLsizei(model.run_list_count));
     model.run_lists = 0;
     model.run_list_count = 0;
+    model.run_list_materials.clear();
 }
 
