@@ -660,7 +660,10 @@ struct PartClaims {
 
 void ReserveObjText(ObjText& out, uint64_t bytes) {
     if (bytes == 0) return;
-    const size_t estimate = size_t(bytes / 32);
+    // One element of each array per this many bytes: the four together reserve the text's
+    // size, never more.
+    constexpr uint64_t kBytesPerElement = 3 * sizeof(cMath::vector4) + sizeof(tiangle_face);
+    const size_t estimate = size_t(bytes / kBytesPerElement);
     out.positions.reserve(estimate);
     out.texcoords.reserve(estimate);
     out.normals.reserve(estimate);

@@ -110,10 +110,12 @@ void EndDetachedObjText(ObjTextState& part);
 // beyond everything the two parts define.
 bool AppendDetachedObjText(ObjTextState& state, ObjTextState& part);
 
-// Reserves room in the arrays for a text of `bytes` bytes (statement lines are rarely
-// shorter than 32 bytes), so that they rarely move while growing. Room beyond what is read
-// is never touched and so holds address space, not memory. Large arrays are advised onto
-// huge pages: far fewer page faults while they fill.
+// Reserves room in the arrays for a text of `bytes` bytes, so that they rarely move while
+// growing: as many elements in each array as the four arrays' element sizes together fit in
+// `bytes` (one triangle per 84 bytes of text), so that the reserve never exceeds the text's
+// size and a load under a memory limit needs little more than the file and its result.
+// Room beyond what is read is never touched and so holds address space, not memory. Large
+// arrays are advised onto huge pages: far fewer page faults while they fill.
 void ReserveObjText(ObjText& out, uint64_t bytes);
 
 // Reads part `index` of a text into a state; false when it could not be read. A part

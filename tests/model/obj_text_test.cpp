@@ -306,6 +306,19 @@ TEST(ObjTextLines, ReportsProgressEveryIntervalOfLines) {
     EXPECT_EQ(calls[1], 2 * kObjLineHookInterval);
 }
 
+TEST(ObjTextLines, ReservesNoMoreThanTheTextsSize) {
+    for (uint64_t bytes : {uint64_t(84), uint64_t(1) << 20, uint64_t(130) << 20}) {
+        ObjText text;
+        ReserveObjText(text, bytes);
+        const uint64_t reserved = text.positions.capacity() * sizeof(cMath::vector4) +
+                                  text.texcoords.capacity() * sizeof(cMath::vector4) +
+                                  text.normals.capacity() * sizeof(cMath::vector4) +
+                                  text.triangles.capacity() * sizeof(tiangle_face);
+        EXPECT_LE(reserved, bytes) << bytes;
+        EXPECT_GE(reserved, bytes - 84) << bytes;  // the room is still reserved up front
+    }
+}
+
 TEST(ObjTextLines, EmptyAndNullRangesGiveEmptyModel) {
     ObjText empty = Parse("");
     EXPECT_TRUE(empty.positions.empty());
