@@ -457,6 +457,7 @@ void FinishFaces(ObjReader& r) {
 // (a carriage return before one is dropped).
 void StartText(ObjTextState& state, const char*& p, const char* end) {
     state.at_text_start = false;
+    if (p == end) return;  // an empty (possibly null) range: memchr must not see it
     if (end - p >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0) p += 3;
     const char* nl = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
     const char* limit = nl ? nl : end;
