@@ -34,11 +34,6 @@ inline bool FiniteBits(float f) {
 
 inline bool Finite(const Vec3& v) { return FiniteBits(v.x) && FiniteBits(v.y) && FiniteBits(v.z); }
 
-inline Vec3 Sub(const Vec3& a, const Vec3& b) { return Vec3{a.x - b.x, a.y - b.y, a.z - b.z}; }
-inline Vec3 Cross(const Vec3& a, const Vec3& b) {
-    return Vec3{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-inline float Dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
 // File millimetres, Z up, to scene units, Y up: (x, y, z) -> (x, z, -y) / 50, divided as
 // the OBJ reader divides, so that the same size in millimetres gives the same scene value.
@@ -53,9 +48,7 @@ inline cMath::vector4 ToScene(const Vec3& v) {
 #endif
 }
 
-inline cMath::vector4 NormalToScene(const Vec3& n, float scale) {
-    return cMath::vector4(n.x * scale, n.z * scale, -n.y * scale, 0.0f);
-}
+inline cMath::vector4 NormalToScene(const Vec3& n) { return cMath::vector4(n.x, n.z, -n.y, 0.0f); }
 
 // Large arrays on huge pages: far fewer page faults while they fill.
 template <typename T>
@@ -84,22 +77,30 @@ struct StlBuilder {
     // and the facet normal n. False, adding nothing, when a corner is not finite.
     bool Add(const Vec3& n, const Vec3& a, const Vec3& b, const Vec3& c) {
         if (!Finite(a) || !Finite(b) || !Finite(c)) return false;
-        const Vec3 winding = Cross(Sub(b, a), Sub(c, a));
+        // In double precision: products of float coordinates never overflow there, so a
+        // model spanning the whole float range still gets finite normals.
+        const double ux = double(b.x) - a.x, uy = double(b.y) - a.y, uz = double(b.z) - a.z;
+        const double vx = double(c.x) - a.x, vy = double(c.y) - a.y, vz = double(c.z) - a.z;
+        double normal[3] = {uy * vz - uz * vy, uz * vx - ux * vz, ux * vy - uy * vx};
         // The facet's normal when it can be trusted, otherwise the corners' one.
-        Vec3 normal = winding;
-        const float facet_length2 = Dot(n, n);
-        if (Finite(n) && facet_length2 > 0.0f && std::isfinite(facet_length2) && Dot(n, winding) >= 0.0f) {
-            normal = n;
-            ++facet_normals;
+        if (Finite(n)) {
+            const double facet[3] = {n.x, n.y, n.z};
+            const double facet_length2 = facet[0] * facet[0] + facet[1] * facet[1] + facet[2] * facet[2];
+            const double agreement = facet[0] * normal[0] + facet[1] * normal[1] + facet[2] * normal[2];
+            if (facet_length2 > 0.0 && agreement >= 0.0) {
+                for (int i = 0; i < 3; ++i) normal[i] = facet[i];
+                ++facet_normals;
+            }
         }
-        const float length2 = Dot(normal, normal);
-        const float scale = length2 > 0.0f && std::isfinite(length2) ? 1.0f / (std::sqrt(length2) * 50.0f) : 0.0f;
+        const double length = std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
+        const double scale = length > 0.0 && std::isfinite(length) ? 1.0 / (length * 50.0) : 0.0;
+        const Vec3 unit{float(normal[0] * scale), float(normal[1] * scale), float(normal[2] * scale)};
         const uint32_t p = uint32_t(out.positions.size());
         const uint32_t k = uint32_t(out.normals.size());
         out.positions.push_back(ToScene(a));
         out.positions.push_back(ToScene(b));
         out.positions.push_back(ToScene(c));
-        out.normals.push_back(NormalToScene(normal, scale));
+        out.normals.push_back(NormalToScene(unit));
         // The turn keeps the winding, but the scene's triangles run the other way round
         // seen from outside (as those of OBJ files do after the reader's exchange of axes).
         out.triangles.push_back(tiangle_face{p, 0, k, p + 2, 0, k, p + 1, 0, k});

@@ -151,6 +151,21 @@ TEST(StlText, BrokenFilesFailOrLoseOnlyWhatIsBroken) {
     EXPECT_FLOAT_EQ(keywords.positions[1].x, 0.2f);
 }
 
+TEST(StlText, CornersSpanningTheFloatRangeGetFiniteNormals) {
+    // Corners near the largest floats: their cross product overflows a float.
+    std::string bin(kStlBinaryHeader + kStlBinaryTriangle, '\0');
+    const uint32_t count = 1;
+    std::memcpy(&bin[80], &count, 4);
+    const float corners[12] = {0, 0, 0, -3e38f, -3e38f, 0, 3e38f, -3e38f, 0, 0, 3e38f, 1e38f};
+    std::memcpy(&bin[84], corners, sizeof corners);
+    ObjText o;
+    ASSERT_TRUE(ParseStl(bin.data(), bin.data() + bin.size(), o));
+    ASSERT_EQ(o.normals.size(), 1u);
+    const cMath::vector4 n = o.normals[0];
+    EXPECT_TRUE(std::isfinite(n.x) && std::isfinite(n.y) && std::isfinite(n.z));
+    EXPECT_NEAR(std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z), 0.02f, 1e-6f);
+}
+
 TEST(StlText, RandomBytesKeepEveryIndexValid) {
     std::mt19937 rng(99);
     const char* words[] = {"solid ", "facet ", "normal ", "vertex ", "endfacet ", "outer loop ", "1 ", "-2.5 ",
@@ -171,5 +186,6 @@ TEST(StlText, RandomBytesKeepEveryIndexValid) {
         ASSERT_TRUE(ParseStl(bin.data(), bin.data() + bin.size(), b));
         ExpectAllIndicesValid(b);
         for (const cMath::vector4& p : b.positions) ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z));
+        for (const cMath::vector4& n : b.normals) ASSERT_TRUE(std::isfinite(n.x) && std::isfinite(n.y) && std::isfinite(n.z));
     }
 }
