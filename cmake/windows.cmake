@@ -5,6 +5,8 @@
 
 # Windows headers without their rarely used parts and without the min/max macros.
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE)
+# M_PI and the other constants of <cmath>, which the Windows headers hide by default.
+add_compile_definitions(_USE_MATH_DEFINES)
 if(MSVC)
   # MSVC's GL/gl.h needs <windows.h> first; MinGW's includes it itself.
   add_compile_options(/FIwindows.h /utf-8)
@@ -57,4 +59,4 @@ set(CMAKE_THREAD_PREFER_PTHREAD ON)
 find_package(Threads REQUIRED)
 
 # Test folders built for Windows (tests/CMakeLists.txt).
-set(MORVA_WINDOWS_TEST_DIRS support_tests math render platform e2e CACHE STRING "Test folders built for Windows")
+set(MORVA_WINDOWS_TEST_DIRS support_tests math model render project platform e2e CACHE STRING "Test folders built for Windows")

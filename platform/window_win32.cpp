@@ -1,12 +1,14 @@
 // Win32 window layer: the one "GLSample" window with a WGL context. The window procedure
 // turns key and button messages into the virtual-key table and the record of transitions,
-// character messages into typed characters, wheel messages and close requests into the
-// layer's messages; everything else goes to the default procedure.
+// character messages into typed characters, wheel messages, dropped files and close
+// requests into the layer's messages; everything else goes to the default procedure.
 // The scripted-input functions post real messages to the window, so a scripted run goes
 // through the same procedure as a person's input.
 #include "platform/window.h"
 
 #include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
 #include <windowsx.h>
 #include <GL/gl.h>
 
@@ -123,6 +125,23 @@ void RecordUtf16Unit(Window& w, wchar_t unit) {
     RecordTypedChar(w.input, uint32_t(unit));
 }
 
+// Files dragged from the Explorer arrive as one handle holding their full paths.
+void QueueDroppedFiles(Window& w, HDROP drop) {
+    WindowEvent event;
+    event.kind = WindowEventKind::Drop;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        if (length == 0) continue;
+        std::wstring path(length + 1, L'\0');
+        const UINT got = DragQueryFileW(drop, i, &path[0], length + 1);
+        path.resize(got);
+        if (!path.empty()) event.paths.push_back(NarrowToUtf8(path));
+    }
+    DragFinish(drop);
+    if (!event.paths.empty()) QueueEvent(w.input, event);
+}
+
 LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
@@ -168,6 +187,9 @@ LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
             return 0;
         case WM_KILLFOCUS:
             ReleaseEverything(*w);
+            return 0;
+        case WM_DROPFILES:
+            QueueDroppedFiles(*w, reinterpret_cast<HDROP>(wParam));
             return 0;
         default:
             break;
@@ -289,6 +311,7 @@ Window* CreateMainWindow(const char* title, std::string* error) {
         return nullptr;
     }
     EnableSwapInterval();
+    DragAcceptFiles(window->hwnd, TRUE);
     ShowWindow(window->hwnd, SW_SHOW);
     UpdateWindow(window->hwnd);
     SetForegroundWindow(window->hwnd);
@@ -402,6 +425,34 @@ void PostHeadlessChar(Window* window, uint32_t codePoint) {
     const uint32_t v = codePoint - 0x10000;
     PostMessageW(window->hwnd, WM_CHAR, WPARAM(0xD800 + (v >> 10)), 1);
     PostMessageW(window->hwnd, WM_CHAR, WPARAM(0xDC00 + (v & 0x3FF)), 1);
+}
+
+// The same handle the Explorer hands over: a DROPFILES header and the wide paths, each
+// ended by a zero and the list by one more. The window procedure releases it.
+void PostHeadlessDrop(Window* window, const std::vector<std::string>& paths) {
+    if (!window || paths.empty()) return;
+    std::wstring list;
+    for (const std::string& p : paths) {
+        list += WidenUtf8(p);
+        list += L'\0';
+    }
+    list += L'\0';
+    const size_t bytes = sizeof(DROPFILES) + list.size() * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+    if (!memory) return;
+    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+    if (!header) {
+        GlobalFree(memory);
+        return;
+    }
+    header->pFiles = sizeof(DROPFILES);
+    GetCursorPos(&header->pt);
+    ScreenToClient(window->hwnd, &header->pt);
+    header->fNC = FALSE;
+    header->fWide = TRUE;
+    std::memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), list.data(), list.size() * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    if (!PostMessageW(window->hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0)) GlobalFree(memory);
 }
 
 void PostHeadlessWheel(Window* window, int delta) {

@@ -11,6 +11,7 @@ PACKAGES=(
   libfreetype-dev fonts-dejavu-core libjpeg-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick openbox x11-utils zenity libx11-dev
+  g++-mingw-w64-x86-64-posix wine64 zip
 )
 
 missing=()

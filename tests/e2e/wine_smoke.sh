@@ -35,7 +35,7 @@ morva_pid=$!
 
 wid=""
 for _ in $(seq 1 120); do
-  wid=$(xdotool search --name '^Morva$' 2>/dev/null | head -n1 || true)
+  wid=$(xdotool search --onlyvisible --name '^Morva$' 2>/dev/null | head -n1 || true)
   [ -n "$wid" ] && break
   kill -0 "$morva_pid" 2>/dev/null || fail "morva.exe ended before its window appeared: $(cat "$out/morva.log")"
   sleep 0.5
@@ -60,9 +60,11 @@ changed() {  # changed BEFORE AFTER W H X Y -> pixels that differ by more than 1
   echo "${n%%.*}"
 }
 
+# The start-up loads show a plain loading screen; wait until the menu bar is drawn.
 for _ in $(seq 1 60); do
-  import -window "$wid" "$out/start.png"
-  [ "$(spread "$out/start.png" 230 16 0 0)" -gt 10 ] && break
+  if import -window "$wid" "$out/start.png" 2>/dev/null; then
+    [ "$(spread "$out/start.png" 230 16 0 0)" -gt 10 ] && break
+  fi
   sleep 0.5
 done
 sleep 1
@@ -104,13 +106,14 @@ done
 [ "$typed" = yes ] || fail "could not type into the open dialog"
 sleep 0.5
 xdotool key Return
-for _ in $(seq 1 40); do
-  xdotool search --name '^Select File to load$' >/dev/null 2>&1 || break
-  sleep 0.25
+# The cube appears on the bed's far corner once the dialog has closed and it has loaded.
+cube=0
+for _ in $(seq 1 60); do
+  sleep 0.5
+  import -window "$wid" "$out/imported.png" 2>/dev/null || continue
+  cube=$(changed "$out/start.png" "$out/imported.png" 40 44 511 405)
+  [ "${cube:-0}" -gt 300 ] 2>/dev/null && break
 done
-sleep 2
-import -window "$wid" "$out/imported.png"
-cube=$(changed "$out/start.png" "$out/imported.png" 40 44 511 405)
 [ "${cube:-0}" -gt 300 ] 2>/dev/null || fail "the imported model is not drawn (changed pixels: $cube)"
 
 # WM_CLOSE to the editor's window, as the close box sends it.
