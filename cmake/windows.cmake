@@ -8,8 +8,14 @@ add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE)
 # M_PI and the other constants of <cmath>, which the Windows headers hide by default.
 add_compile_definitions(_USE_MATH_DEFINES)
 if(MSVC)
-  # MSVC's GL/gl.h needs <windows.h> first; MinGW's includes it itself.
+  # MSVC's GL/gl.h needs <windows.h> first; MinGW's includes it itself. The Windows SDK has
+  # no GL/glext.h: point MORVA_GLEXT_DIR at a folder holding Khronos' GL/glext.h and
+  # KHR/khrplatform.h.
   add_compile_options(/FIwindows.h /utf-8)
+  set(MORVA_GLEXT_DIR "" CACHE PATH "Folder with GL/glext.h and KHR/khrplatform.h (MSVC)")
+  if(MORVA_GLEXT_DIR)
+    include_directories(SYSTEM ${MORVA_GLEXT_DIR})
+  endif()
 endif()
 if(MINGW)
   # Only system DLLs at run time: the GCC runtime and winpthread are linked in.
@@ -41,7 +47,7 @@ file(WRITE ${PROJECT_BINARY_DIR}/stb_impl.c
 add_library(morva_stb STATIC ${PROJECT_BINARY_DIR}/stb_impl.c)
 target_include_directories(morva_stb SYSTEM PUBLIC ${MORVA_WIN_INCLUDE} ${MORVA_WIN_INCLUDE}/stb)
 # The decoder's own warnings are not ours to fix.
-target_compile_options(morva_stb PRIVATE -w)
+target_compile_options(morva_stb PRIVATE $<IF:$<C_COMPILER_ID:MSVC>,/w,-w>)
 add_library(PkgConfig::STB ALIAS morva_stb)
 include_directories(SYSTEM ${MORVA_WIN_INCLUDE})
 
