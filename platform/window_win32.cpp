@@ -187,7 +187,15 @@ LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
             return 0;
         case WM_KILLFOCUS:
             ReleaseEverything(*w);
+            NoteInput(w->input);
             return 0;
+        case WM_SETFOCUS:
+        case WM_MOUSEMOVE:
+            NoteInput(w->input);  // may change what the next frame shows
+            return 0;
+        case WM_PAINT:
+            NoteInput(w->input);  // exposed again: the idle editor draws a frame
+            break;
         case WM_DROPFILES:
             QueueDroppedFiles(*w, reinterpret_cast<HDROP>(wParam));
             return 0;
@@ -251,7 +259,9 @@ void DestroyPartial(Window& w) {
     DeleteGLContext(w.context);
     if (w.hwnd && w.dc) ReleaseDC(w.hwnd, w.dc);
     if (w.hwnd) DestroyWindow(w.hwnd);
-    w = Window{};
+    w.context = nullptr;
+    w.dc = nullptr;
+    w.hwnd = nullptr;
 }
 
 void PostButton(Window& w, int virtualKey, bool down) {
@@ -347,6 +357,7 @@ WindowInputState* InputStateOf(Window* window) { return window ? &window->input 
 
 void WaitForWindowInput(Window* window, double timeoutSeconds) {
     if (!window || !window->input.events.empty() || timeoutSeconds <= 0.0) return;
+    if (window->input.serial.load() != window->input.serialLooked.load()) return;
     const double ms = timeoutSeconds * 1000.0;
     const DWORD wait = ms >= 3600000.0 ? DWORD(3600000) : DWORD(ms);
     MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);

@@ -59,7 +59,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 # One server for every test program (each Wine start then takes a fraction of a second),
 # with the prefix's services and desktop started before the tests start in parallel.
-"$wineserver" -p
+"$wineserver" -p 2>/dev/null || true  # already running: it stays
 "$wine" wineboot >>"$out/wineboot.log" 2>&1 || true
 step "Wine prefix ready"
 

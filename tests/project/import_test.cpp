@@ -262,6 +262,10 @@ TEST_F(ImportTest, PipesAndDevicesAreNeverReadAsModelsOrImages) {
 // A project folder moved elsewhere (and its files renamed in another letter case): the
 // records are found under the project file's folder, load from there and are saved so.
 TEST_F(ImportTest, AMovedProjectFindsItsFilesUnderItsFolder) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows file names ignore letter case: the renamed files keep the stored "
+                    "spelling there, so the spellings this test expects do not hold";
+#endif
     namespace fs = std::filesystem;
     const std::string from = temp_dir + "/plate", to = temp_dir + "/moved-plate";
     fs::remove_all(from);

@@ -83,9 +83,15 @@ TEST_F(CshaderTest, LogsGoToTheFolderTheEnvironmentNames) {
     // The installed editor's launcher points the logs at the user's cache folder.
     std::filesystem::create_directory("logs");
     const std::string folder = work_dir_.dir + "/logs";
+#ifdef _WIN32
+    ASSERT_EQ(_putenv_s("MORVA_LOG_DIR", folder.c_str()), 0);
+    std::unique_ptr<Shader> s = Build("void main() { gl_Position = missing_value; }\n", kGoodFragment);
+    _putenv_s("MORVA_LOG_DIR", "");
+#else
     ASSERT_EQ(::setenv("MORVA_LOG_DIR", folder.c_str(), 1), 0);
     std::unique_ptr<Shader> s = Build("void main() { gl_Position = missing_value; }\n", kGoodFragment);
     ::unsetenv("MORVA_LOG_DIR");
+#endif
     EXPECT_NE(ReadText("logs/debugv.txt").find("missing_value"), std::string::npos);
     EXPECT_FALSE(Exists("debugv.txt"));
 }
