@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "app/undo.h"
 #include "platform/cinput.h"
 #include "project/project.h"
 
@@ -88,7 +89,11 @@ void ApplyCameraInput(CameraState& cam, Cinput& input, const cMath::vector4* ste
     if (input.GetKey(morva::kVkD) && steps) AddStep(cam, steps[3], 1.0f);
     if (input.GetKey(morva::kVkW) && steps) AddStep(cam, steps[0], 1.0f);
     if (input.GetKey(morva::kVkS) && steps) AddStep(cam, steps[1], 1.0f);
-    if (input.GetKey(morva::kVkDelete) && proj) proj->DeleteOBJ(proj->GetSelected());
+    if (input.GetKey(morva::kVkDelete) && proj) {
+        BeginStep(gHistory, *proj, "Delete");
+        proj->DeleteOBJ(proj->GetSelected());
+        CommitStep(gHistory, *proj);
+    }
     ClampCamera(cam);
 }
 

@@ -10,6 +10,8 @@
 #include "app/frame.h"
 #include "app/menus.h"
 #include "app/quick_commands.h"
+#include "app/undo.h"
+#include "app/unsaved.h"
 #include "model/cloadobj.h"
 #include "platform/cdialog.h"
 #include "platform/cinput.h"
@@ -138,6 +140,7 @@ bool StartEditor(ShellState& s, morva::Window* window) {
 
     InitCamera(s.camera);
     InitMenus(s.menu);
+    ResetProjectHistory("");
     s.viewSteps = nullptr;
     mgrDebug->AddLine("Inicjalized Morva v0.0.1", Debug_Info);
     return true;
@@ -146,7 +149,8 @@ bool StartEditor(ShellState& s, morva::Window* window) {
 bool EditorIteration(ShellState& s, bool* drewFrame) {
     if (drewFrame) *drewFrame = false;
     morva::WindowEvent event;
-    if (morva::PollWindowEvent(hDC, &event)) return !WndProc(event);
+    // A close request with changes not saved asks first; Cancel keeps the editor running.
+    if (morva::PollWindowEvent(hDC, &event)) return !(WndProc(event) && AskBeforeClosing());
     const double now = ShellClockSeconds();
     if (!FrameWanted(s, now)) {
         morva::WaitForWindowInput(hDC, IdleWaitSeconds(s, now));
@@ -154,11 +158,16 @@ bool EditorIteration(ShellState& s, bool* drewFrame) {
     }
     DrawFrame(s);
     if (drewFrame) *drewFrame = true;
-    // A close asked for while a command loaded a file ends the editor right after it.
-    return !gQuitRequested;
+    // A close asked for while a command loaded a file is taken right after it, asking first
+    // as any close does when there are changes not saved.
+    if (!gQuitRequested) return true;
+    gQuitRequested = false;
+    return !AskBeforeClosing();
 }
 
 void StopEditor(ShellState& s) {
+    // The steps give back their texture uses while the texture manager still exists.
+    ClearProjectHistory();
     if (mgrText) mgrText->Free();
     delete mgrText;
     mgrText = nullptr;

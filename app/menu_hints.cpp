@@ -22,6 +22,8 @@ const Hint kHints[] = {
     {"Import *.OBJ", "Ctrl+I"},
     {"Import image", "Ctrl+Shift+I"},
     {"Arrange", "Ctrl+L"},
+    {"Undo", "Ctrl+Z"},
+    {"Redo", "Ctrl+Y"},
 };
 
 constexpr float kCellW = 20.0f;

@@ -1,7 +1,11 @@
 #include "app/menus.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
+
+#include "app/unsaved.h"
+#include "app/undo.h"
 
 #include "app/menu_hints.h"
 #include "app/quick_commands.h"
@@ -19,6 +23,8 @@ namespace {
 constexpr float kCellW = 20.0f;
 constexpr float kCellH = 16.0f;
 constexpr float kLineH = 16.0f;
+// Where the project's name ends, a few pixels inside the client area's right edge.
+constexpr int kProjectNameRight = 1016 - 12;
 
 struct Rgb {
     float r, g, b;
@@ -99,18 +105,36 @@ float PanelRow(MenuState& menu, int axis, float value, const float* m, bool clic
     return value;
 }
 
+// Bit for bit, so a value that is not a number does not count as changed every frame.
+bool Differs(float a, float b) { return std::memcmp(&a, &b, sizeof a) != 0; }
+
+int PanelMode(const MenuState& menu) { return (menu.editMode >= 0 && menu.editMode < 3) ? menu.editMode : 0; }
+
 void DrawPanelRows(MenuState& menu, const float* m, bool click) {
     const int s = mgrProject->GetSelected();
     if (s == -1) {
         DrawPlaceholderRows(menu.editMode);
         return;
     }
-    cMath::vector4 v = PanelValue(menu.editMode, s);
+    const cMath::vector4 before = PanelValue(menu.editMode, s);
+    cMath::vector4 v = before;
     v.x = PanelRow(menu, 0, v.x, m, click);
     v.y = PanelRow(menu, 1, v.y, m, click);
     v.z = PanelRow(menu, 2, v.z, m, click);
-    // Written back every frame, changed or not.
+    // Written back every frame, changed or not; a click that changed a row is an undo step,
+    // and clicks on one row of one object less than a second apart are one step.
+    const int row = Differs(v.x, before.x) ? 0 : Differs(v.y, before.y) ? 1 : Differs(v.z, before.z) ? 2 : -1;
+    if (row < 0) {
+        StorePanelValue(menu.editMode, s, &v);
+        return;
+    }
+    char label[32];
+    std::snprintf(label, sizeof label, "%s %c", kPanelTitles[PanelMode(menu)], "XYZ"[row]);
+    char key[64];
+    std::snprintf(key, sizeof key, "panel %d %d %d", menu.editMode, row, s);
+    BeginProjectStep(label, key);
     StorePanelValue(menu.editMode, s, &v);
+    CommitProjectStep();
 }
 
 void DrawMenuTitles(MenuState& menu, const int* widths, const float* m, bool click, bool& uiHit) {
@@ -146,6 +170,15 @@ void DrawMenuItems(MenuState& menu, const float* m, bool click, bool& uiHit) {
             mgrTXT->SetDrawBackground(true);
         }
     }
+}
+
+// The open project's file name at the right end of the menu bar, with "*" in front while
+// it has changes not saved.
+void DrawProjectName() {
+    const std::string name = (ProjectModified() ? "*" : "") + ProjectFileName();
+    const float width = float(Ctext::TextWidth(kCellW, name.c_str()));
+    const float length = width * 2.0f / kCellW - 2.0f;
+    Text(float(kProjectNameRight) - width, 0, name.c_str(), kGrey, length > 0.0f ? length : 0.0f);
 }
 
 }  // namespace
@@ -184,6 +217,8 @@ const MenuItem kMenuItems[kMenuItemCount] = {
     {" Size", 195, 64, 12.0f, 3, 2, false, nullptr},
     {"Arrange", 195, 80, 12.0f, 3, -1, true, CommandArrange},
     {"Scale to fit", 195, 96, 12.0f, 3, -1, true, CommandScaleToFit},
+    {"Undo", 195, 112, 12.0f, 3, -1, true, CommandUndo},
+    {"Redo", 195, 128, 12.0f, 3, -1, true, CommandRedo},
 };
 
 bool InInterfaceRect(const float* m, float x0, float x1, float y0, float y1) {
@@ -206,8 +241,7 @@ bool DrawOverlay(MenuState& menu) {
     int widths[4];
     for (int i = 0; i < 4; ++i) widths[i] = Text(kMenuTitleX[i], 0, kMenuTitles[i], kGrey, kTitleLength[i]);
 
-    const int mode = (menu.editMode >= 0 && menu.editMode < 3) ? menu.editMode : 0;
-    Text(0, 200, kPanelTitles[mode], kGrey, 6);
+    Text(0, 200, kPanelTitles[PanelMode(menu)], kGrey, 6);
     mgrTXT->SetBackColor(0.0f, 0.0f, 0.8f, 0.5f);
     mgrTXT->DrawBox(0, 216, 200, 68);
     if (InInterfaceRect(m, 0, 200, 216, 284)) uiHit = true;
@@ -223,6 +257,7 @@ bool DrawOverlay(MenuState& menu) {
     m[0] = pos[0];
     m[1] = pos[1];
     DrawMenuTitles(menu, widths, m, click, uiHit);
+    DrawProjectName();
     if (menu.menuOpen) DrawMenuItems(menu, m, click, uiHit);
     // The shortcut column beside the open menu; a click on it is the interface's.
     if (menu.menuOpen && DrawMenuHints(menu.openMenu, m) && click) uiHit = true;
@@ -230,29 +265,28 @@ bool DrawOverlay(MenuState& menu) {
 }
 
 void CommandNewProject() {
+    if (!AskBeforeLosingChanges()) return;
+    BeginProjectStep("New Project");
     mgrProject->Reset();
+    gHistory.path.clear();
+    CommitProjectStep();
     Log("New Project", Debug_Info);
 }
 
-void CommandOpenProject() {
-    char* path = nullptr;
-    if (mgrDialog->ShowOpenDialog(kProjectFilter, &path)) {
-        OpenProjectFile(path);
-    } else {
-        ReportDialogFailure();
-    }
-    delete[] path;
-}
-
-void OpenProjectFile(char* path) {
+// Opens a project file chosen already (the question about unsaved changes was asked); a
+// project that opens starts a new undo history, one that fails leaves everything as it was.
+static void OpenChosenProject(char* path) {
     BeginFileLoadProgress("Opening", path);
     const bool opened = mgrProject->OpenData(path);
     EndLoadProgress();
     if (opened) {
+        ResetProjectHistory(path);
         // Files of a moved project found under its folder: one line each (see moved_files.h).
         for (const MovedFile& found : mgrProject->moved_files_found) {
             Log(("Found " + found.relative + " in " + mgrProject->moved_files_folder).c_str(), Debug_Info);
         }
+        // The file still names the old places: saving it again is a change worth asking about.
+        if (!mgrProject->moved_files_found.empty()) SetProjectModified(true);
         // One warning for each file that could not be loaded, naming it.
         for (int i : mgrProject->GetMissingFiles()) {
             const std::string line = "Open Project: missing file " + mgrProject->objects[size_t(i)].name;
@@ -265,18 +299,58 @@ void OpenProjectFile(char* path) {
     }
 }
 
-void CommandSaveProject() {
-    delete[] gFileName;
-    gFileName = nullptr;
-    if (mgrDialog->ShowSaveDialog(kProjectFilter, &gFileName)) {
-        if (mgrProject->SaveData(gFileName)) {
-            Log("Save Project OK", Debug_Info);
-        } else {
-            Log("Save Project FAIL", Debug_Error);
-        }
+void CommandOpenProject() {
+    if (!AskBeforeLosingChanges()) return;
+    char* path = nullptr;
+    if (mgrDialog->ShowOpenDialog(kProjectFilter, &path)) {
+        OpenChosenProject(path);
     } else {
         ReportDialogFailure();
     }
+    delete[] path;
+}
+
+void OpenProjectFile(char* path) {
+    if (AskBeforeLosingChanges()) OpenChosenProject(path);
+}
+
+void CommandSaveProject() { SaveProjectAs(); }
+
+void CommandSaveProjectQuick() { SaveCurrentProject(); }
+
+bool SaveCurrentProject() {
+    if (ProjectFilePath().empty()) return SaveProjectAs();
+    return SaveProjectTo(ProjectFilePath());
+}
+
+bool SaveProjectAs() {
+    delete[] gFileName;
+    gFileName = nullptr;
+    if (!mgrDialog->ShowSaveDialog(kProjectFilter, &gFileName)) {
+        ReportDialogFailure();
+        return false;
+    }
+    // A name typed without an extension gets the one the open dialog's filter shows; the
+    // chooser only asked about replacing the name as typed.
+    const std::string path = WithProjectExtension(gFileName);
+    if (path != gFileName) {
+        if (IsRegularFile(path.c_str()) && !AskReplaceFile(path)) return false;
+        delete[] gFileName;
+        gFileName = new char[path.size() + 1];
+        std::memcpy(gFileName, path.c_str(), path.size() + 1);
+    }
+    return SaveProjectTo(path);
+}
+
+bool SaveProjectTo(const std::string& path) {
+    std::string writable = path;
+    if (mgrProject->SaveData(&writable[0])) {
+        MarkSaved(gHistory, path);
+        Log("Save Project OK", Debug_Info);
+        return true;
+    }
+    Log("Save Project FAIL", Debug_Error);
+    return false;
 }
 
 void CommandImportOBJ() {
@@ -301,9 +375,11 @@ void CommandImportSTL() {
 }
 
 void ImportModelFile(char* path) {
+    BeginProjectStep("Import *.OBJ");
     BeginFileLoadProgress("Importing", path);
     const bool imported = mgrProject->ImportOBJ(path);
     EndLoadProgress();
+    CommitProjectStep();
     if (imported) {
         Log("Open 3D object OK", Debug_Info);
         WarnIfTinyModel();
@@ -324,9 +400,11 @@ void CommandImportImage() {
 }
 
 void ImportImageFile(char* path) {
+    BeginProjectStep("Import image");
     BeginFileLoadProgress("Importing", path);
     const bool imported = mgrProject->ImportImage(path);
     EndLoadProgress();
+    CommitProjectStep();
     if (imported) {
         Log("Import Image OK", Debug_Info);
     } else {
@@ -335,4 +413,8 @@ void ImportImageFile(char* path) {
     }
 }
 
-void CommandDelete() { mgrProject->DeleteOBJ(mgrProject->GetSelected()); }
+void CommandDelete() {
+    BeginProjectStep("Delete");
+    mgrProject->DeleteOBJ(mgrProject->GetSelected());
+    CommitProjectStep();
+}

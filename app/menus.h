@@ -8,6 +8,8 @@
 
 #include "app/shell.h"
 
+#include <string>
+
 // Start state: menus closed, no menu chosen, Move mode.
 void InitMenus(MenuState& menu);
 
@@ -25,7 +27,8 @@ void CommandImportImage();
 void CommandImportSTL();
 void CommandDelete();
 // The same commands for a file already chosen (a dropped file): the import or open and its
-// log line, without a dialog.
+// log line, without a dialog. Each import is an undo step; the open first asks about changes
+// not saved, as Open Project does.
 void ImportModelFile(char* path);
 void ImportImageFile(char* path);
 void OpenProjectFile(char* path);
@@ -34,6 +37,16 @@ void OpenProjectFile(char* path);
 // back (a size is raised to at least 1 mm on each axis, as the buttons' steps are).
 cMath::vector4 PanelValue(int mode, int s);
 void StorePanelValue(int mode, int s, cMath::vector4* v);
+
+// Ctrl+S: saves to the project's file without a dialog once it has one, else as Save Project.
+void CommandSaveProjectQuick();
+
+// The save steps behind those commands; each logs "Save Project OK" or "Save Project FAIL"
+// (a cancelled dialog logs nothing) and returns true when the project was written.
+// SaveProjectAs always asks for the file; a typed name without an extension gets ".PRJ".
+bool SaveProjectAs();
+bool SaveCurrentProject();
+bool SaveProjectTo(const std::string& path);
 
 // Closed-interval hit test of the interface: x0 <= x <= x1 and y0 <= y <= y1.
 bool InInterfaceRect(const float* m, float x0, float x1, float y0, float y1);
@@ -50,5 +63,5 @@ struct MenuItem {
 // The menu titles' x positions and the items in drawing order.
 extern const float kMenuTitleX[4];
 extern const char* const kMenuTitles[4];
-constexpr int kMenuItemCount = 15;
+constexpr int kMenuItemCount = 17;
 extern const MenuItem kMenuItems[kMenuItemCount];

@@ -6,6 +6,7 @@
 
 #include "app/menus.h"
 #include "app/shell.h"
+#include "app/undo.h"
 #include "platform/files.h"
 #include "project/arrange.h"
 #include "project/project.h"
@@ -82,7 +83,9 @@ void HandleDroppedFiles(const std::vector<std::string>& paths) {
 
 void CommandArrange() {
     std::vector<int> left_out;
+    BeginProjectStep("Arrange");
     ArrangeObjects(*mgrProject, &left_out);
+    CommitProjectStep();
     if (left_out.empty()) {
         mgrDebug->AddLine("Arrange OK", Debug_Info);
         return;
@@ -97,7 +100,10 @@ void CommandArrange() {
 
 void CommandScaleToFit() {
     const int s = mgrProject->GetSelected();
-    if (!ScaleObjectToFit(*mgrProject, s)) {
+    BeginProjectStep("Scale to fit");
+    const bool scaled = ScaleObjectToFit(*mgrProject, s);
+    CommitProjectStep();
+    if (!scaled) {
         mgrDebug->AddLine("Scale to fit: select an object first", Debug_Warning);
         return;
     }

@@ -5,6 +5,7 @@
 #include "app/menus.h"
 #include "app/panel_values.h"
 #include "app/quick_commands.h"
+#include "app/undo.h"
 #include <chrono>
 #include "app/views.h"
 #include "platform/cinput.h"
@@ -29,14 +30,17 @@ struct Shortcut {
 const Shortcut kShortcuts[] = {
     {'N', morva::kModCtrl, CommandNewProject},
     {'O', morva::kModCtrl, CommandOpenProject},
-    {'S', morva::kModCtrl, CommandSaveProject},
+    {'S', morva::kModCtrl, CommandSaveProjectQuick},
     {'S', morva::kModCtrl | morva::kModShift, CommandSaveProject},
     {'I', morva::kModCtrl, CommandImportOBJ},
     {'I', morva::kModCtrl | morva::kModShift, CommandImportImage},
     {'L', morva::kModCtrl, CommandArrange},
+    {'Z', morva::kModCtrl, CommandUndo},
+    {'Y', morva::kModCtrl, CommandRedo},
+    {'Z', morva::kModCtrl | morva::kModShift, CommandRedo},
 };
 
-const int kShortcutKeys[] = {'N', 'O', 'S', 'I', 'L'};
+const int kShortcutKeys[] = {'N', 'O', 'S', 'I', 'L', 'Z', 'Y'};
 const int kNudgeKeys[] = {morva::kVkLeft, morva::kVkRight, morva::kVkUp,
                           morva::kVkDown, morva::kVkPageUp, morva::kVkPageDown};
 
@@ -54,7 +58,13 @@ void Nudge(const MenuState& menu, int row, int steps) {
     for (int k = 0; k < (steps < 0 ? -steps : steps); ++k) {
         Component(v, row) = StepPanelValue(Component(v, row), mode == 1 ? 1.0f : 0.02f, steps < 0 ? -1 : 1);
     }
+    // Nudges of one row of one object less than a second apart (a held key) are one step.
+    static const char* const kTitles[3] = {"Move", "Rotate", "Size"};
+    const std::string label = std::string(kTitles[mode]) + " " + "XYZ"[row];
+    const std::string key = "nudge " + std::to_string(mode) + " " + std::to_string(row) + " " + std::to_string(s);
+    BeginProjectStep(label.c_str(), key.c_str());
     StorePanelValue(mode, s, &v);
+    CommitProjectStep();
 }
 
 void NudgeKeys(ShellState& s, uint64_t now) {
@@ -119,7 +129,9 @@ void ApplyField(MenuState& menu) {
     if (ParseTypedValue(f.text, f.mode, &value)) {
         cMath::vector4 v = PanelValue(f.mode, f.object);
         Component(v, f.row) = value;
+        BeginProjectStep("Typed value");
         StorePanelValue(f.mode, f.object, &v);
+        CommitProjectStep();
     }
     CloseField(f);
 }

@@ -1,5 +1,6 @@
 // The editor's keyboard beyond W, A, S, D and Delete: the menu commands' shortcuts (Ctrl+N,
-// Ctrl+O, Ctrl+S, Ctrl+Shift+S, Ctrl+I, Ctrl+Shift+I, Ctrl+L), the views (Home, T, F), the
+// Ctrl+O, Ctrl+S, Ctrl+Shift+S, Ctrl+I, Ctrl+Shift+I, Ctrl+L; Ctrl+Z undo, Ctrl+Y and
+// Ctrl+Shift+Z redo), the views (Home, T, F), the
 // arrow and page keys that step the selected object in the panel's mode (held, they repeat
 // by the clock), and the value field: a click on a panel value makes it editable, typed
 // digits, sign and point fill it, Enter applies (clamped as the panel's buttons are) and

@@ -19,6 +19,7 @@
 #include "app/key_names.h"
 #include "app/progress.h"
 #include "app/replay_context.h"
+#include "app/undo.h"
 #include "platform/cdialog.h"
 #include "platform/cinput.h"
 
@@ -32,6 +33,7 @@ const ReplayFamily* const kFamilies[] = {
     &kReplayQuickCommands,
     &kReplayFileCommands,
     &kReplayFeedbackChecks,
+    &kReplayProjectCommands,
 };
 
 const ReplayVerb* FindVerb(const std::string& verb) {
@@ -72,7 +74,7 @@ bool ExecuteReplayCommand(ReplayRun& run, const ReplayCommand& c, std::string* e
     ReplayContext context(run);
     const ReplayVerb* verb = FindVerb(c.verb);
     bool ok = false;
-    if (run.ended && c.verb != "close") {
+    if (run.ended && c.verb != "close" && c.verb != "expect-ended") {
         ok = context.Fail("the editor has already ended");
     } else {
         ok = verb ? verb->run(context, c) : context.Fail("unknown command '" + c.verb + "'");
@@ -87,6 +89,11 @@ bool FinalChecks(std::string* error) {
     if (mgrDialog && !mgrDialog->scripted_answers.empty()) {
         *error = "end of script: " + std::to_string(mgrDialog->scripted_answers.size()) +
                  " dialog answer(s) were never used";
+        return false;
+    }
+    if (mgrDialog && !mgrDialog->scripted_replies.empty()) {
+        *error = "end of script: " + std::to_string(mgrDialog->scripted_replies.size()) +
+                 " question answer(s) were never used";
         return false;
     }
     return true;
@@ -174,14 +181,20 @@ bool ReplayContext::Frames(long n) {
             run.ended = true;
             return true;
         }
-        if (drew) ++drawn;
-        if (mgrDialog->last_failure == Dialog_NoAnswer) {
-            mgrDialog->last_failure = Dialog_None;
-            return Fail("a file dialog (\"" + mgrDialog->last_title +
-                        "\") opened with no answer queued: add a 'dialog' line before it");
+        if (drew) {
+            ++drawn;
+            AdvanceScriptClock(kReplayFrameMs);
         }
+        if (!NoUnansweredDialog()) return false;
     }
     return true;
+}
+
+bool ReplayContext::NoUnansweredDialog() {
+    if (mgrDialog->last_failure != Dialog_NoAnswer) return true;
+    mgrDialog->last_failure = Dialog_None;
+    return Fail("a dialog (\"" + mgrDialog->last_title +
+                "\") opened with no answer queued: add a 'dialog' line (file) or an 'answer' line (question) before it");
 }
 
 bool ReplayContext::Region(const std::vector<std::string>& a, size_t first, int* x, int* y, int* w,

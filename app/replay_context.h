@@ -38,6 +38,8 @@ struct ReplayContext {
     bool ClientImage(morva::ClientImage* image);
     // Runs the editor until n frames were drawn (or it ended).
     bool Frames(long n);
+    // Fails when a file dialog or a question was shown with no answer queued.
+    bool NoUnansweredDialog();
     // Four whole numbers from a[first] on: a rectangle inside the client area.
     bool Region(const std::vector<std::string>& a, size_t first, int* x, int* y, int* w, int* h);
 };
@@ -63,3 +65,7 @@ extern const ReplayFamily kReplayPictureCommands;  // replay_picture.cpp
 extern const ReplayFamily kReplayQuickCommands;    // replay_quick.cpp
 extern const ReplayFamily kReplayFileCommands;     // replay_files.cpp
 extern const ReplayFamily kReplayFeedbackChecks;   // replay_feedback.cpp
+extern const ReplayFamily kReplayProjectCommands;  // replay_project.cpp
+
+// How far the script's clock moves with each frame drawn (about 60 frames a second).
+constexpr long kReplayFrameMs = 16;

@@ -107,11 +107,16 @@ bool Dialog(ReplayContext& x, const ReplayCommand& c) {
     return true;
 }
 
+// The editor ends, or, when the close was refused (a question answered Cancel), goes on
+// drawing: the command returns after the first frame drawn after the request.
 bool Close(ReplayContext& x, const ReplayCommand&) {
     if (x.run.ended) return true;
     morva::PostHeadlessClose(x.run.window);
     for (int i = 0; i < 1000 && !x.run.ended; ++i) {
-        if (!EditorIteration(*x.run.shell)) x.run.ended = true;
+        bool drew = false;
+        if (!EditorIteration(*x.run.shell, &drew)) x.run.ended = true;
+        if (!x.NoUnansweredDialog()) return false;
+        if (drew) return true;
     }
     return x.run.ended || x.Fail("close: the editor did not end");
 }

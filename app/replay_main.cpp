@@ -14,6 +14,7 @@
 
 #include "app/editor.h"
 #include "app/replay.h"
+#include "app/undo.h"
 #include "platform/cdialog.h"
 #include "platform/window.h"
 
@@ -115,6 +116,8 @@ int main(int argc, char** argv) {
     run.window = window;
     run.base_dir = base;
     bool ok = true;
+    // Runs of undo steps (and anything else timed) follow the script's clock, not the machine's.
+    UseScriptClock();
     if (!StartEditor(shell, window)) {
         run.ended = true;
     }

@@ -78,6 +78,26 @@ bool ShowDialog(cdialog& d, bool save, const char* title, char* filter, char** p
     return StoreAnswer(d, choice.path, buffer);
 }
 
+// Zenity reads the text of a question as markup.
+std::string EscapeMarkup(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '&') {
+            out += "&amp;";
+        } else if (c == '<') {
+            out += "&lt;";
+        } else if (c == '>') {
+            out += "&gt;";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+const char* kDiscardLabel = "Discard";
+const char* kCancelLabel = "Cancel";
+
 }  // namespace
 
 std::vector<cdialog_filter> ParseDialogFilter(const char* filter) {
@@ -168,4 +188,67 @@ bool cdialog::ShowOpenDialog(char* filter, char** path) {
 
 bool cdialog::ShowSaveDialog(char* filter, char** path) {
     return ShowDialog(*this, true, kSaveTitle, filter, path);
+}
+
+std::vector<std::string> ZenityQuestionArguments(const std::string& program, const std::string& title,
+                                                 const std::string& text, const std::string& ok_label,
+                                                 bool with_discard, unsigned long parent) {
+    std::vector<std::string> args{program, "--question", "--title=" + title, "--text=" + EscapeMarkup(text),
+                                  "--ok-label=" + ok_label, std::string("--cancel-label=") + kCancelLabel,
+                                  "--no-wrap"};
+    if (with_discard) args.push_back(std::string("--extra-button=") + kDiscardLabel);
+    if (parent != 0) {
+        args.push_back("--modal");
+        args.push_back("--attach=" + std::to_string(parent));
+    }
+    return args;
+}
+
+std::vector<std::string> KdialogQuestionArguments(const std::string& program, const std::string& title,
+                                                  const std::string& text, const std::string& ok_label,
+                                                  bool with_discard, unsigned long parent) {
+    std::vector<std::string> args{program, "--title", title};
+    if (parent != 0) {
+        args.push_back("--attach");
+        args.push_back(std::to_string(parent));
+    }
+    args.push_back(with_discard ? "--yesnocancel" : "--yesno");
+    args.push_back(text);
+    args.push_back("--yes-label");
+    args.push_back(ok_label);
+    args.push_back("--no-label");
+    args.push_back(with_discard ? kDiscardLabel : kCancelLabel);
+    if (with_discard) {
+        args.push_back("--cancel-label");
+        args.push_back(kCancelLabel);
+    }
+    return args;
+}
+
+cdialog_reply QuestionReply(bool kdialog, bool with_discard, int exit_code, const std::string& output) {
+    if (exit_code == 0) return Reply_Save;
+    if (!with_discard) return Reply_Cancel;
+    // kdialog answers "no" with 1; zenity ends with 1 for Cancel too and names an extra
+    // button it was closed with on its output.
+    if (kdialog) return exit_code == 1 ? Reply_Discard : Reply_Cancel;
+    const std::string line = output.substr(0, output.find_first_of("\r\n"));
+    return exit_code == 1 && line == kDiscardLabel ? Reply_Discard : Reply_Cancel;
+}
+
+cdialog_reply cdialog::AskQuestion(const char* title, const char* text, const char* ok_label,
+                                   bool with_discard) {
+    last_title = title ? title : "";
+    if (!scripted) {
+        return AskNativeQuestion(*this, last_title, text ? text : "", ok_label ? ok_label : "OK", with_discard);
+    }
+    if (scripted_replies.empty()) {
+        last_failure = Dialog_NoAnswer;
+        return Reply_Cancel;
+    }
+    cdialog_reply reply = scripted_replies.front();
+    scripted_replies.pop_front();
+    // A two-button question has no Discard: that answer cancels it.
+    if (!with_discard && reply == Reply_Discard) reply = Reply_Cancel;
+    last_failure = reply == Reply_Cancel ? Dialog_Cancelled : Dialog_None;
+    return reply;
 }

@@ -1,4 +1,5 @@
-// The open and save file dialogs, the editor's only native user interface.
+// The open and save file dialogs and the questions asked before work could be lost, the
+// editor's only native user interface.
 // On Linux the chooser is zenity (kdialog when zenity is missing), run as a child process
 // made transient for the editor's window and waited for; on Windows it is the common open
 // and save dialog owned by the editor's window. Either way the main loop draws nothing
@@ -36,6 +37,13 @@ enum cdialog_failure {
     Dialog_PathTooLong = 4,    // the chosen path does not fit the buffer
 };
 
+// The answer to a question: its first button (Save, Replace), Discard, or Cancel.
+enum cdialog_reply {
+    Reply_Save = 0,
+    Reply_Discard = 1,
+    Reply_Cancel = 2,
+};
+
 class cdialog {
 public:
     morva::Window* owner;  // the window every dialog is made transient for (may be null)
@@ -46,6 +54,7 @@ public:
     // Answers queued by a scripted run; while `scripted` is set no chooser is started.
     bool scripted = false;
     std::deque<cdialog_answer> scripted_answers;
+    std::deque<cdialog_reply> scripted_replies;  // answers to questions
 
     // What the last call did, for the shell's error line and for scripted checks.
     cdialog_failure last_failure = Dialog_None;
@@ -61,7 +70,24 @@ public:
     // save dialog also accepts a new name and asks before replacing an existing file.
     bool ShowOpenDialog(char* filter, char** path);
     bool ShowSaveDialog(char* filter, char** path);
+
+    // Asks `text` in a small window titled `title`, transient for the editor's and waited
+    // for: buttons `ok_label` (Reply_Save), "Discard" when `with_discard`, and "Cancel".
+    // Closing it answers Cancel. A question that cannot be shown (no zenity or kdialog, or no
+    // scripted answer) also answers Cancel, with last_failure saying why.
+    cdialog_reply AskQuestion(const char* title, const char* text, const char* ok_label,
+                              bool with_discard);
 };
+
+// The command line for a question by zenity or kdialog (argv[0] is `program`).
+std::vector<std::string> ZenityQuestionArguments(const std::string& program, const std::string& title,
+                                                 const std::string& text, const std::string& ok_label,
+                                                 bool with_discard, unsigned long parent);
+std::vector<std::string> KdialogQuestionArguments(const std::string& program, const std::string& title,
+                                                  const std::string& text, const std::string& ok_label,
+                                                  bool with_discard, unsigned long parent);
+// The answer a question program gave by its exit code and output.
+cdialog_reply QuestionReply(bool kdialog, bool with_discard, int exit_code, const std::string& output);
 
 // The pairs of a double-zero-terminated filter list ("desc\0*.a;*.b\0...\0\0").
 std::vector<cdialog_filter> ParseDialogFilter(const char* filter);

@@ -142,3 +142,27 @@ cdialog_choice ShowNativeChooser(cdialog& d, bool save, const char* title, const
     choice.failure = choice.path.empty() ? Dialog_Cancelled : Dialog_None;
     return choice;
 }
+
+cdialog_reply AskNativeQuestion(cdialog& d, const std::string& title, const std::string& text,
+                                const std::string& ok_label, bool with_discard) {
+    std::string program = d.chooser;
+    if (program.empty()) program = FindOnPath("zenity");
+    if (program.empty()) program = FindOnPath("kdialog");
+    if (program.empty()) {
+        d.last_failure = Dialog_Unavailable;
+        return Reply_Cancel;
+    }
+    const unsigned long parent = d.owner ? morva::GetNativeWindowId(d.owner) : 0;
+    const bool kdialog = IsKdialog(program);
+    const std::vector<std::string> args =
+        kdialog ? KdialogQuestionArguments(program, title, text, ok_label, with_discard, parent)
+                : ZenityQuestionArguments(program, title, text, ok_label, with_discard, parent);
+    ChildResult child = RunChooser(args);
+    if (!child.started) {
+        d.last_failure = Dialog_Unavailable;
+        return Reply_Cancel;
+    }
+    const cdialog_reply reply = QuestionReply(kdialog, with_discard, child.exit_code, child.output);
+    d.last_failure = reply == Reply_Cancel ? Dialog_Cancelled : Dialog_None;
+    return reply;
+}

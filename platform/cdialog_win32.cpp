@@ -105,3 +105,23 @@ cdialog_choice ShowNativeChooser(cdialog& d, bool save, const char* title, const
     choice.failure = choice.path.empty() ? Dialog_Cancelled : Dialog_None;
     return choice;
 }
+
+// The system's message box: its buttons are Yes / No / Cancel (OK / Cancel for a question
+// without Discard), so the text names what each one does.
+cdialog_reply AskNativeQuestion(cdialog& d, const std::string& title, const std::string& text,
+                                const std::string& ok_label, bool with_discard) {
+    const std::string hint = with_discard ? "\n\nYes: " + ok_label + "    No: Discard    Cancel: keep working"
+                                          : "\n\nOK: " + ok_label + "    Cancel: keep working";
+    const HWND owner = d.owner ? HWND(uintptr_t(morva::GetNativeWindowId(d.owner))) : nullptr;
+    const UINT style = (with_discard ? MB_YESNOCANCEL : MB_OKCANCEL) | MB_ICONWARNING | MB_TASKMODAL;
+    const int pressed = MessageBoxW(owner, morva::WidenUtf8(text + hint).c_str(), morva::WidenUtf8(title).c_str(), style);
+    if (pressed == 0) {
+        d.last_failure = Dialog_Unavailable;
+        return Reply_Cancel;
+    }
+    const cdialog_reply reply = (pressed == IDYES || pressed == IDOK) ? Reply_Save
+                                : pressed == IDNO                     ? Reply_Discard
+                                                                      : Reply_Cancel;
+    d.last_failure = reply == Reply_Cancel ? Dialog_Cancelled : Dialog_None;
+    return reply;
+}

@@ -167,6 +167,56 @@ TEST_F(DialogProcess, ReportsAMissingChooser) {
     EXPECT_EQ(dialog.last_failure, Dialog_Unavailable);
 }
 
+// The question before work is lost, through fake zenity and kdialog programs: how each
+// button (and closing the question) is read back.
+TEST_F(DialogProcess, ReadsEachAnswerToAQuestion) {
+    struct Row {
+        const char* program;
+        const char* body;
+        bool with_discard;
+        cdialog_reply expected;
+    };
+    const Row rows[] = {
+        {"zenity", "exit 0", true, Reply_Save},
+        {"zenity", "echo Discard; exit 1", true, Reply_Discard},
+        {"zenity", "exit 1", true, Reply_Cancel},
+        {"zenity", "exit 5", true, Reply_Cancel},        // closed by a time-out
+        {"zenity", "kill -9 $$", true, Reply_Cancel},    // killed
+        {"zenity", "echo Discard; exit 1", false, Reply_Cancel},  // no such button here
+        {"zenity", "exit 0", false, Reply_Save},
+        {"kdialog", "exit 0", true, Reply_Save},
+        {"kdialog", "exit 1", true, Reply_Discard},
+        {"kdialog", "exit 2", true, Reply_Cancel},
+        {"kdialog", "exit 1", false, Reply_Cancel},
+    };
+    for (const Row& row : rows) {
+        dialog.chooser = WriteChooser(dir, row.program, row.body);
+        EXPECT_EQ(dialog.AskQuestion("Unsaved changes", "Save?", "Save", row.with_discard), row.expected)
+            << row.program << ": " << row.body << (row.with_discard ? " (three buttons)" : " (two buttons)");
+        EXPECT_EQ(dialog.last_failure, row.expected == Reply_Cancel ? Dialog_Cancelled : Dialog_None);
+    }
+    dialog.chooser = dir + "/no-such-program";
+    EXPECT_EQ(dialog.AskQuestion("Unsaved changes", "Save?", "Save", true), Reply_Cancel);
+    EXPECT_EQ(dialog.last_failure, Dialog_Unavailable);
+}
+
+TEST(DialogCommandLine, QuestionsNameTheirButtonsAndEscapeTheText) {
+    const auto zenity = ZenityQuestionArguments("zenity", "Unsaved changes", "Save \"a<b>&c\"?", "Save", true, 42);
+    EXPECT_TRUE(Contains(zenity, "--question"));
+    EXPECT_TRUE(Contains(zenity, "--text=Save \"a&lt;b&gt;&amp;c\"?")) << "zenity reads markup";
+    EXPECT_TRUE(Contains(zenity, "--ok-label=Save"));
+    EXPECT_TRUE(Contains(zenity, "--cancel-label=Cancel"));
+    EXPECT_TRUE(Contains(zenity, "--extra-button=Discard"));
+    EXPECT_TRUE(Contains(zenity, "--attach=42"));
+    EXPECT_FALSE(Contains(ZenityQuestionArguments("zenity", "t", "x", "Replace", false, 0), "--extra-button=Discard"));
+
+    const auto kdialog = KdialogQuestionArguments("kdialog", "Unsaved changes", "a<b>", "Save", true, 0);
+    EXPECT_TRUE(Contains(kdialog, "--yesnocancel"));
+    EXPECT_TRUE(Contains(kdialog, "a<b>"));
+    EXPECT_TRUE(Contains(kdialog, "Discard"));
+    EXPECT_TRUE(Contains(KdialogQuestionArguments("kdialog", "t", "x", "Replace", false, 0), "--yesno"));
+}
+
 TEST(DialogScripted, TakesQueuedAnswersInOrderAndNeverStartsAChooser) {
     cdialog dialog(nullptr);
     dialog.scripted = true;
@@ -186,6 +236,15 @@ TEST(DialogScripted, TakesQueuedAnswersInOrderAndNeverStartsAChooser) {
     delete[] a;
     delete[] b;
     delete[] c;
+
+    dialog.scripted_replies = {Reply_Discard, Reply_Discard, Reply_Save};
+    EXPECT_EQ(dialog.AskQuestion("Unsaved changes", "?", "Save", true), Reply_Discard);
+    EXPECT_EQ(dialog.AskQuestion("Replace file", "?", "Replace", false), Reply_Cancel)
+        << "a two-button question has no Discard";
+    EXPECT_EQ(dialog.last_title, "Replace file");
+    EXPECT_EQ(dialog.AskQuestion("Unsaved changes", "?", "Save", true), Reply_Save);
+    EXPECT_EQ(dialog.AskQuestion("Unsaved changes", "?", "Save", true), Reply_Cancel);
+    EXPECT_EQ(dialog.last_failure, Dialog_NoAnswer);
 }
 
 }  // namespace

@@ -14,6 +14,8 @@
 #include "app/idle.h"
 #include "app/menus.h"
 #include "app/progress.h"
+#include "app/undo.h"
+#include "app/unsaved.h"
 #include "app/replay.h"
 #include "model/cloadobj.h"
 #include "platform/cdialog.h"
@@ -241,8 +243,11 @@ TEST_F(EditorTest, ImportShowsTheProgressBarAndACloseDuringItEndsTheEditorRightA
     const LoadProgressRecord& bar = LastLoadProgress();
     EXPECT_EQ(bar.label, "Importing grid.obj");
     EXPECT_GE(bar.barsShown, 1);
+    // The import is a change not saved: the close asks first; Discard ends the loop.
+    mgrDialog->scripted_replies.push_back(Reply_Discard);
     bool drew = false;
     EXPECT_FALSE(EditorIteration(shell, &drew)) << "the loop ends right after the command";
+    EXPECT_TRUE(mgrDialog->scripted_replies.empty()) << "the question was asked";
 }
 
 TEST(LoadProgress, PercentRisesThroughThePhases) {
@@ -291,6 +296,29 @@ TEST_F(EditorTest, SaveAsksEveryTimeAndKeepsTheChosenPath) {
     EXPECT_STREQ(gFileName, (dir + "/b.prj").c_str());
     EXPECT_TRUE(fs::exists(dir + "/a.prj"));
     EXPECT_TRUE(fs::exists(dir + "/b.prj"));
+
+    // Ctrl+S: once named, the project is saved to its file without a dialog.
+    EXPECT_EQ(ProjectFileName(), "b.prj");
+    fs::remove(dir + "/b.prj");
+    CommandSaveProjectQuick();
+    EXPECT_EQ(NewestLine().text, "Save Project OK");
+    EXPECT_EQ(mgrDialog->last_failure, Dialog_None) << "no dialog was shown";
+    EXPECT_TRUE(fs::exists(dir + "/b.prj"));
+}
+
+TEST(ProjectExtension, IsAddedOnlyToANameWithoutOne) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"/home/u/plate", "/home/u/plate.PRJ"},
+        {"/home/u/plate.prj", "/home/u/plate.prj"},
+        {"/home/u/plate.PRJ", "/home/u/plate.PRJ"},
+        {"/home/u/plate.v2", "/home/u/plate.v2"},
+        {"/home/u/plate.", "/home/u/plate.PRJ"},
+        {"/home/u.d/plate", "/home/u.d/plate.PRJ"},  // a dot in a folder name is no extension
+        {"/home/u/.plate", "/home/u/.plate.PRJ"},    // nor the dot of a hidden name
+        {"plate", "plate.PRJ"},
+        {"/home/u/", "/home/u/"},                    // no name at all
+    };
+    for (const auto& row : rows) EXPECT_EQ(WithProjectExtension(row.first), row.second) << row.first;
 }
 
 // The scripted runner on a started editor: assertions that hold pass, the first one that

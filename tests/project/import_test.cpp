@@ -2,6 +2,7 @@
 // models, and reopening a saved project with its files.
 #include "tests/project/scene_fixture.h"
 
+#include "project/history.h"
 #include "project/project_file.h"
 
 #include <gtest/gtest.h>
@@ -198,6 +199,58 @@ TEST_F(ImportTest, ImageBecomesASquareOfOneUnitSharingItsTexture) {
     EXPECT_FLOAT_EQ(o.size.w, 1.0f);
     EXPECT_FLOAT_EQ(o.move.x, -0.8f);
     EXPECT_FLOAT_EQ(o.scale.y, 0.2f);
+}
+
+// Undo of a delete brings back the very records: the same loaded model and texture, no file
+// read again (both files are gone by then). A step keeping a deleted record keeps its model
+// and texture loaded; once the history forgets the step they are released.
+TEST_F(ImportTest, UndoneDeletesKeepTheirModelAndTextureWithoutReadingFiles) {
+    const std::string picture = WriteImage("undo.png", 4, 4, [](int, int, uint8_t* px) {
+        px[0] = px[1] = px[2] = px[3] = 255;
+    });
+    const std::string model = temp_dir + "/undo-cube.obj";
+    {
+        std::FILE* f = std::fopen(model.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs("v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\nf 1 2 3\nf 1 2 4\n", f);
+        std::fclose(f);
+    }
+    ProjectHistory h;
+    BeginStep(h, *p, "Import *.OBJ");
+    ASSERT_TRUE(Import(model));
+    CommitStep(h, *p);
+    BeginStep(h, *p, "Import image");
+    ASSERT_TRUE(ImportPicture(picture));
+    CommitStep(h, *p);
+    const cloadobj_conteiner* loaded = p->objects[0].model;
+    const int texture = p->objects[1].texture;
+    const size_t models = loader->models.size();
+
+    for (int i : {1, 0}) {
+        p->selected = i;
+        BeginStep(h, *p, "Delete");
+        p->DeleteOBJ(i);
+        CommitStep(h, *p);
+    }
+    EXPECT_TRUE(p->objects.empty());
+    EXPECT_TRUE(IsRegistered(loader, loaded)) << "the delete step keeps the model";
+    EXPECT_TRUE(HasTexture(textures, texture)) << "and the image's texture";
+    ASSERT_EQ(std::remove(model.c_str()), 0);
+    ASSERT_EQ(std::remove(picture.c_str()), 0);
+
+    ASSERT_TRUE(Undo(h, *p));
+    ASSERT_TRUE(Undo(h, *p));
+    ASSERT_EQ(p->objects.size(), 2u);
+    EXPECT_EQ(p->objects[0].model, loaded);
+    EXPECT_EQ(p->objects[1].texture, texture);
+    EXPECT_EQ(loader->models.size(), models) << "nothing was loaded again";
+
+    // Deleted again and forgotten: nothing uses them any more.
+    ASSERT_TRUE(Redo(h, *p));
+    ASSERT_TRUE(Redo(h, *p));
+    ClearHistory(h);
+    EXPECT_FALSE(IsRegistered(loader, loaded));
+    EXPECT_FALSE(HasTexture(textures, texture));
 }
 
 TEST_F(ImportTest, UndecodableImageAddsNothing) {
