@@ -6,7 +6,6 @@
 #include "app/panel_values.h"
 #include "app/quick_commands.h"
 #include "app/undo.h"
-#include <chrono>
 #include "app/views.h"
 #include "platform/cinput.h"
 #include "platform/window.h"
@@ -160,8 +159,8 @@ void FieldKeys(MenuState& menu) {
 }  // namespace
 
 void ApplyQuickKeys(ShellState& s) {
-    const uint64_t now = uint64_t(
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count());
+    // The editor's clock: steady time, or the script's clock in a scripted run.
+    const uint64_t now = EditorClockMs();
     FieldKeys(s.menu);
     ShortcutKeys();
     ViewKeys(s);
