@@ -89,6 +89,11 @@ int KeyCodeFromName(const std::string& name) {
         if ((ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9')) return ch;
         return -1;
     }
+    // Capitalised arrow names are keys; "left" and "right" in lower case stay the buttons.
+    if (name == "Left") return morva::kVkLeft;
+    if (name == "Right") return morva::kVkRight;
+    if (name == "Up") return morva::kVkUp;
+    if (name == "Down") return morva::kVkDown;
     const std::string lower = Lower(name);
     for (const NamedKey& k : kNamedKeys) {
         if (lower == k.name) return k.code;
