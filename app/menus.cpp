@@ -1,5 +1,6 @@
 #include "app/menus.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -374,8 +375,17 @@ void CommandImportSTL() {
     delete[] path;
 }
 
+// The undo step's label names the kind of file the user chose.
+static const char* ImportStepLabel(const char* path) {
+    const size_t n = std::strlen(path);
+    const bool stl = n >= 4 && path[n - 4] == '.' && std::tolower(static_cast<unsigned char>(path[n - 3])) == 's' &&
+                     std::tolower(static_cast<unsigned char>(path[n - 2])) == 't' &&
+                     std::tolower(static_cast<unsigned char>(path[n - 1])) == 'l';
+    return stl ? "Import *.STL" : "Import *.OBJ";
+}
+
 void ImportModelFile(char* path) {
-    BeginProjectStep("Import *.OBJ");
+    BeginProjectStep(ImportStepLabel(path));
     BeginFileLoadProgress("Importing", path);
     const bool imported = mgrProject->ImportOBJ(path);
     EndLoadProgress();
