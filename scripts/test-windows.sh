@@ -55,6 +55,8 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   # Without the 32-bit half of Wine the first start reports its missing syswow64 programs;
   # the 64-bit prefix is complete all the same.
   "$wine" wineboot --init >"$out/wineboot.log" 2>&1 || true
+  # The registry files are written when the server ends: wait for that before looking.
+  "$wineserver" -w 2>/dev/null || true
   [ -f "$WINEPREFIX/system.reg" ] || { echo "windows stage: no Wine prefix: $(tail -3 "$out/wineboot.log")" >&2; exit 1; }
 fi
 # One server for every test program (each Wine start then takes a fraction of a second),

@@ -3,8 +3,8 @@
 # the display the Windows stage runs (scripts/test-windows.sh: Xvfb with a window manager),
 # waits for the "Morva" window, checks its client size and, in screenshots, the sky, the
 # machine and the menu bar; imports a model through the real open dialog (the path typed
-# into it); then closes the window with WM_CLOSE (taskkill without /f) and expects exit
-# code 0.
+# into it); then closes the window with WM_CLOSE (taskkill without /f), answers No
+# (discard) to the question about the unsaved import and expects exit code 0.
 # usage: wine_smoke.sh MORVA_EXE ASSETS_DIR DATA_DIR OUTPUT_DIR
 set -euo pipefail
 
@@ -118,6 +118,18 @@ done
 
 # WM_CLOSE to the editor's window, as the close box sends it.
 "$wine" taskkill /im "$(basename "$morva")" >"$out/taskkill.log" 2>&1 || true
+# The import is not saved, so the editor asks first (a system message box); No discards.
+question=""
+for _ in $(seq 1 40); do
+  question=$(xdotool search --name '^Unsaved changes$' 2>/dev/null | head -n1 || true)
+  [ -n "$question" ] && break
+  sleep 0.25
+done
+[ -n "$question" ] || fail "no question about the unsaved import after WM_CLOSE"
+import -window root "$out/question.png" 2>/dev/null || true
+xdotool windowactivate --sync "$question" 2>/dev/null || true
+sleep 0.3
+xdotool key n
 for _ in $(seq 1 40); do
   kill -0 "$morva_pid" 2>/dev/null || break
   sleep 0.25
@@ -127,4 +139,4 @@ status=0
 wait "$morva_pid" || status=$?
 morva_pid=""
 [ "$status" = 0 ] || fail "morva.exe ended with exit code $status"
-echo "wine_smoke: window, client size, sky, machine, menu bar, open dialog, import and close all fine"
+echo "wine_smoke: window, client size, sky, machine, menu bar, open dialog, import, the question on close and exit code 0 all fine"
