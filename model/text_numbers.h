@@ -8,6 +8,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#if defined(_MSC_VER) && !defined(__clang__)
+#include <intrin.h>
+#endif
 
 inline bool IsDecimalDigit(char c) { return c >= '0' && c <= '9'; }
 inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
@@ -38,6 +41,18 @@ constexpr uint64_t kIntegerPowersOfTen[20] = {
     1000000000000000ull, 10000000000000000ull, 100000000000000000ull, 1000000000000000000ull,
     10000000000000000000ull};
 
+// Index of the lowest set bit of a word that is not zero (a compiler intrinsic on each
+// compiler the project builds with).
+inline unsigned LowestSetBit(uint64_t x) {
+#if defined(_MSC_VER) && !defined(__clang__)
+    unsigned long index = 0;
+    _BitScanForward64(&index, x);
+    return unsigned(index);
+#else
+    return unsigned(__builtin_ctzll(x));
+#endif
+}
+
 // The digits among the eight bytes at p, up to the first byte that is not one: their count
 // (0 to 8) and value. The eight bytes are loaded at once, the digits found by bit masks and
 // combined by three multiplications.
@@ -47,7 +62,7 @@ inline unsigned EightDigits(const char* p, uint64_t& value) {
     const uint64_t x = chunk ^ 0x3030303030303030ull;  // digits become bytes 0 to 9
     const uint64_t not_digit = (x & 0xF0F0F0F0F0F0F0F0ull) |
                                (((x & 0x0F0F0F0F0F0F0F0Full) + 0x0606060606060606ull) & 0xF0F0F0F0F0F0F0F0ull);
-    const unsigned n = not_digit ? unsigned(__builtin_ctzll(not_digit)) >> 3 : 8u;
+    const unsigned n = not_digit ? LowestSetBit(not_digit) >> 3 : 8u;
     if (n == 0) {
         value = 0;
         return 0;
