@@ -97,12 +97,6 @@ void DrawTextBackground(float x, float top, float cw, float ch, float length) {
 
 }  // namespace
 
-int MeasureTextGL(float cw, const char* text) {
-    float pen = 0.0f;
-    for (const char* p = text ? text : ""; *p; ++p) pen += AdvanceWidth(TextAdvance(static_cast<unsigned char>(*p)), cw);
-    return static_cast<int>(pen);
-}
-
 Ctext::Ctext(int fontTexture, int backTexture)
     : font_texture(fontTexture),
       back_texture(backTexture),

@@ -5,9 +5,6 @@
 // the current colour white.
 #pragma once
 
-// The advance DrawTextGL gives for `text` with cells cw pixels wide, without drawing.
-int MeasureTextGL(float cw, const char* text);
-
 class Ctext {
 public:
     Ctext(int fontTexture, int backTexture);
