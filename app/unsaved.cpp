@@ -19,33 +19,33 @@ cdialog_reply AskToSave() {
 
 bool QuestionUnavailable() { return mgrDialog->last_failure == Dialog_Unavailable; }
 
+enum class Answer { GoOn, Stop, NoQuestion };
+
+// Save / Discard / Cancel when there are changes; a failed save stops like Cancel.
+Answer AskAboutChanges() {
+    if (!ProjectModified()) return Answer::GoOn;
+    switch (AskToSave()) {
+        case Reply_Save:
+            return SaveCurrentProject() ? Answer::GoOn : Answer::Stop;
+        case Reply_Discard:
+            return Answer::GoOn;
+        case Reply_Cancel:
+            break;
+    }
+    return QuestionUnavailable() ? Answer::NoQuestion : Answer::Stop;
+}
+
 }  // namespace
 
 bool AskBeforeLosingChanges() {
-    if (!ProjectModified()) return true;
-    switch (AskToSave()) {
-        case Reply_Save:
-            return SaveCurrentProject();
-        case Reply_Discard:
-            return true;
-        case Reply_Cancel:
-            break;
-    }
-    if (QuestionUnavailable()) mgrDebug->AddLine("File dialog unavailable: install zenity", Debug_Error);
-    return false;
+    const Answer answer = AskAboutChanges();
+    if (answer == Answer::NoQuestion) mgrDebug->AddLine("File dialog unavailable: install zenity", Debug_Error);
+    return answer == Answer::GoOn;
 }
 
 bool AskBeforeClosing() {
-    if (!ProjectModified()) return true;
-    switch (AskToSave()) {
-        case Reply_Save:
-            return SaveCurrentProject();
-        case Reply_Discard:
-            return true;
-        case Reply_Cancel:
-            break;
-    }
-    if (!QuestionUnavailable()) return false;
+    const Answer answer = AskAboutChanges();
+    if (answer != Answer::NoQuestion) return answer == Answer::GoOn;
     std::fprintf(stderr, "morva: closing without saving the changes (no question could be shown: install zenity)\n");
     return true;
 }
