@@ -113,6 +113,8 @@ thread_local size_t last_merged_parts = 0;
 // Reads a file in parts on two threads (see ReadObjTextInParts).
 bool ReadInParts(const files::ReadableFile& file, const std::vector<uint64_t>& bounds, const ObjFileReading& how, ObjTextState& state) {
     const size_t parts = bounds.size() - 1;
+    std::vector<uint64_t> part_bytes(parts);
+    for (size_t i = 0; i < parts; ++i) part_bytes[i] = bounds[i + 1] - bounds[i];
     size_t merged = 0;
     const bool ok = ReadObjTextInParts(
         state, parts,
@@ -120,7 +122,7 @@ bool ReadInParts(const files::ReadableFile& file, const std::vector<uint64_t>& b
             const bool last = i + 1 == parts;
             return FeedFileRange(file, bounds[i], bounds[i + 1], how.block_size, s, last);
         },
-        how.part_bytes, merged, how.sharing);
+        part_bytes, merged, how.sharing);
     last_merged_parts = merged;
     return ok;
 }

@@ -557,18 +557,17 @@ void BeginDetachedObjText(ObjTextState& state, ObjText& out, ObjLineHook hook) {
 
 void EndDetachedObjText(ObjTextState& part) {
     if (part.out == nullptr) return;
-    int64_t highest[3] = {-1, -1, -1};
+    // Each index plus one, so that a missing texture coordinate or normal (all bits set)
+    // wraps to 0 and counts as none: a loop without branches. Stored indices stay below
+    // 0xFFFFFFF0, so no other index wraps.
+    static_assert(uint32_t(kNoTexcoord + 1) == 0 && uint32_t(kNoNormal + 1) == 0, "missing indices wrap to 0");
+    uint32_t above[3] = {0, 0, 0};
     for (const tiangle_face& t : part.out->triangles) {
-        const uint32_t pos[3] = {t.pos0, t.pos1, t.pos2};
-        const uint32_t uv[3] = {t.uv0, t.uv1, t.uv2};
-        const uint32_t nrm[3] = {t.nrm0, t.nrm1, t.nrm2};
-        for (int i = 0; i < 3; ++i) {
-            highest[0] = std::max<int64_t>(highest[0], pos[i]);
-            if (uv[i] != kNoTexcoord) highest[1] = std::max<int64_t>(highest[1], uv[i]);
-            if (nrm[i] != kNoNormal) highest[2] = std::max<int64_t>(highest[2], nrm[i]);
-        }
+        above[0] = std::max({above[0], t.pos0 + 1, t.pos1 + 1, t.pos2 + 1});
+        above[1] = std::max({above[1], t.uv0 + 1, t.uv1 + 1, t.uv2 + 1});
+        above[2] = std::max({above[2], t.nrm0 + 1, t.nrm1 + 1, t.nrm2 + 1});
     }
-    for (int k = 0; k < 3; ++k) part.highest_index[k] = highest[k];
+    for (int k = 0; k < 3; ++k) part.highest_index[k] = int64_t(above[k]) - 1;
 }
 
 namespace {
@@ -659,24 +658,48 @@ struct PartClaims {
 
 }  // namespace
 
-void ReserveObjText(ObjText& out, uint64_t bytes) {
-    if (bytes == 0) return;
-    // One element of each array per this many bytes: the four together reserve the text's
-    // size, never more.
-    constexpr uint64_t kBytesPerElement = 3 * sizeof(cMath::vector4) + sizeof(tiangle_face);
-    const size_t estimate = size_t(bytes / kBytesPerElement);
-    out.positions.reserve(estimate);
-    out.texcoords.reserve(estimate);
-    out.normals.reserve(estimate);
-    out.triangles.reserve(estimate);
+namespace {
+
+// Reserves `count` elements in each array of `out` and advises the large ones onto huge pages.
+void ReserveEveryArray(ObjText& out, size_t count) {
+    out.positions.reserve(count);
+    out.texcoords.reserve(count);
+    out.normals.reserve(count);
+    out.triangles.reserve(count);
     AdviseHugePages(out.positions);
     AdviseHugePages(out.texcoords);
     AdviseHugePages(out.normals);
     AdviseHugePages(out.triangles);
 }
 
-bool ReadObjTextInParts(ObjTextState& state, size_t parts, const ObjPartReader& read, uint64_t part_bytes,
-                        size_t& merged, ObjPartSharing sharing) {
+}  // namespace
+
+void ReserveObjText(ObjText& out, uint64_t bytes) {
+    if (bytes == 0) return;
+    // One element of each array per this many bytes: the four together reserve the text's
+    // size, never more.
+    constexpr uint64_t kBytesPerElement = 3 * sizeof(cMath::vector4) + sizeof(tiangle_face);
+    ReserveEveryArray(out, size_t(bytes / kBytesPerElement));
+}
+
+void ReserveDetachedObjText(ObjText& out, uint64_t bytes) {
+    if (bytes == 0) return;
+    // A part of a file often holds one kind of statement only (all its faces, say), so each
+    // array gets room for the whole part written in short lines of its kind ("vt 0.500000
+    // 0.250000", "f 12345 12346 12347"): room beyond the part's share of the text is address
+    // space, never touched.
+    constexpr uint64_t kBytesPerLine = 20;
+    try {
+        ReserveEveryArray(out, size_t(bytes / kBytesPerLine));
+    } catch (const std::bad_alloc&) {
+        // Short of address space (a limited process): the room the whole text would get.
+        out = ObjText{};
+        ReserveObjText(out, bytes);
+    }
+}
+
+bool ReadObjTextInParts(ObjTextState& state, size_t parts, const ObjPartReader& read,
+                        const std::vector<uint64_t>& part_bytes, size_t& merged, ObjPartSharing sharing) {
     merged = 0;
     if (state.out == nullptr || parts == 0) return false;
     std::vector<ObjText> texts(parts);
@@ -694,7 +717,7 @@ bool ReadObjTextInParts(ObjTextState& state, size_t parts, const ObjPartReader& 
             try {
                 other_lines.in_part = 0;
                 BeginDetachedObjText(detached[i], texts[i], ObjLineHook{NoteLinesRead, &other_lines});
-                ReserveObjText(texts[i], part_bytes);
+                if (i < part_bytes.size()) ReserveDetachedObjText(texts[i], part_bytes[i]);
                 read_ok[i] = read(detached[i], i);
                 if (read_ok[i]) EndDetachedObjText(detached[i]);
             } catch (...) {
@@ -767,6 +790,8 @@ size_t ParseObjTextInParts(const char* begin, const char* end, const std::vector
     const size_t parts = bounds.size() - 1;
     ObjTextState state;
     BeginObjText(state, out, hook);
+    std::vector<uint64_t> part_bytes(parts);
+    for (size_t i = 0; i < parts; ++i) part_bytes[i] = uint64_t(bounds[i + 1] - bounds[i]);
     size_t merged = 0;
     ReadObjTextInParts(
         state, parts,
@@ -774,7 +799,7 @@ size_t ParseObjTextInParts(const char* begin, const char* end, const std::vector
             FeedObjText(s, bounds[i], bounds[i + 1], i + 1 == parts);
             return true;
         },
-        0, merged, sharing);
+        part_bytes, merged, sharing);
     FinishObjText(state);
     return merged;
 }

@@ -117,6 +117,12 @@ bool AppendDetachedObjText(ObjTextState& state, ObjTextState& part);
 // Room beyond what is read is never touched and so holds address space, not memory. Large
 // arrays are advised onto huge pages: far fewer page faults while they fill.
 void ReserveObjText(ObjText& out, uint64_t bytes);
+// Reserves room for a detached part of `bytes` bytes: as many elements in every array as
+// short lines of its kind would fill the whole part, since a part often holds one kind of
+// statement only (a growing array is copied, and its new pages faulted in, on the second
+// thread). Large arrays are advised onto huge pages. Short of address space, the room of
+// ReserveObjText.
+void ReserveDetachedObjText(ObjText& out, uint64_t bytes);
 
 // Reads part `index` of a text into a state; false when it could not be read. A part
 // other than the last ends with a line feed; the last is fed with `last` true.
@@ -132,11 +138,13 @@ enum class ObjPartSharing : uint8_t { kMeetInTheMiddle, kOtherThreadTakesTheRest
 // backwards, each into a detached state of its own, until the two meet; then the detached
 // parts are appended in order, and a part that cannot be appended is fed to `state` in
 // sequence instead. The result is that of feeding every part in turn. The hook is called
-// on this thread only, also while it waits. Does not finish `state`. `part_bytes`: room
-// to reserve for a detached part. False when a part could not be read. `merged`: detached
-// parts appended. `sharing`: see ObjPartSharing.
-bool ReadObjTextInParts(ObjTextState& state, size_t parts, const ObjPartReader& read, uint64_t part_bytes,
-                        size_t& merged, ObjPartSharing sharing = ObjPartSharing::kMeetInTheMiddle);
+// on this thread only, also while it waits. Does not finish `state`. `part_bytes`: the
+// size of each part, from which a detached part reserves its room (none for a part beyond
+// its entries). False when a part could not be read. `merged`: detached parts appended.
+// `sharing`: see ObjPartSharing.
+bool ReadObjTextInParts(ObjTextState& state, size_t parts, const ObjPartReader& read,
+                        const std::vector<uint64_t>& part_bytes, size_t& merged,
+                        ObjPartSharing sharing = ObjPartSharing::kMeetInTheMiddle);
 
 // Where a text is cut into parts: its beginning, then the first line start at or after each
 // offset of `splits` (ascending; cuts that would not move forward are skipped), then its end.

@@ -233,6 +233,36 @@ TEST(ObjTwoParts, PlainSecondPartIsMergedAndRelativeIndexFallsBackToSequence) {
     ExpectSameReading(Sequential(far), two);
 }
 
+// A detached part reads into the room reserved from its size without any array growing
+// (a growing array is copied and faulted in again on the second thread), whichever one
+// kind of statement the part holds in short lines.
+TEST(ObjTwoParts, DetachedPartOfOneKindOfStatementFitsItsReservedRoom) {
+    const std::vector<std::pair<std::string, std::string>> kinds = {
+        {"positions", "v 0.123456 -0.123456 0.5\n"},
+        {"texture coordinates", "vt 0.500000 0.250000\n"},
+        {"normals", "vn 0.577 0.577 0.577\n"},
+        {"faces of positions", "f 12345 12346 12347\n"},
+        {"faces of corners v/vt/vn", "f 12345/12/7 12346/13/7 12347/14/7\n"},
+    };
+    for (const auto& kind : kinds) {
+        SCOPED_TRACE(kind.first);
+        std::string text;
+        for (int i = 0; i < 5000; ++i) text += kind.second;
+        ObjText part;
+        ObjTextState state;
+        BeginDetachedObjText(state, part);
+        ReserveDetachedObjText(part, text.size());
+        const void* arrays[4] = {part.positions.data(), part.texcoords.data(), part.normals.data(),
+                                 part.triangles.data()};
+        FeedObjText(state, text.data(), text.data() + text.size(), true);
+        EXPECT_EQ(part.positions.size() + part.texcoords.size() + part.normals.size() + part.triangles.size(), 5000u);
+        EXPECT_EQ(arrays[0], static_cast<const void*>(part.positions.data()));
+        EXPECT_EQ(arrays[1], static_cast<const void*>(part.texcoords.data()));
+        EXPECT_EQ(arrays[2], static_cast<const void*>(part.normals.data()));
+        EXPECT_EQ(arrays[3], static_cast<const void*>(part.triangles.data()));
+    }
+}
+
 TEST(ObjTwoParts, FileReadInTinyPartsAndBlocksEqualsSequentialReading) {
     ObjFileReading two_halves;
     two_halves.block_size = 16;
