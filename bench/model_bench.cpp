@@ -353,6 +353,8 @@ ImportFigures ReportLoad(cloadobj& loader, const std::string& path, const char* 
     Print((p + "list_glow_compile_ms").c_str(), t.list_glow);
     Print((p + "list_plain_compile_ms").c_str(), t.list_plain);
     Print((p + "list_shadow_compile_ms").c_str(), t.list_shadow);
+    PrintCount((p + "load_geometry_on_second_thread").c_str(), t.geometry_on_second_thread ? 1 : 0);
+    Print((p + "load_geometry_wait_ms").c_str(), t.geometry_wait);
     Print((p + "load_total_ms").c_str(), t.total);
     Print((p + "import_cpu_ms").c_str(), figures.cpu_ms);
     Print((p + "import_wall_ms").c_str(), figures.wall_ms);

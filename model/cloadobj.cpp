@@ -8,6 +8,7 @@
 #include "model/obj_text.h"
 #include "model/stl_text.h"
 #include "model/text_numbers.h"
+#include "platform/cpu_load.h"
 #include "platform/file_identity.h"
 #include "platform/files.h"
 #include "platform/system_memory.h"
@@ -19,7 +20,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <exception>
 #include <new>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 
 namespace {
@@ -249,6 +253,55 @@ void CheckDriverMemory() {
     if (out_of_memory) throw std::bad_alloc();
 }
 
+// Models from this many triangles work out their tree and shadow strips on a second thread
+// when a core is idle; below, starting the thread costs about as much as it saves.
+constexpr uint32_t kSecondThreadFromTriangles = 1024;
+
+// The part of a load that needs no GL and only reads the model's arrays (the tree, the
+// shadow list's strips), done on a second thread while the loading thread records the
+// shaded, glow and plain lists. The thread ends before the object does, also when the
+// loading thread leaves with an exception.
+struct GeometryWork {
+    ShadowStrips strips;
+    double tree_ms = 0;
+    std::exception_ptr failure;  // what the thread threw (running out of memory)
+    std::thread thread;
+
+    GeometryWork() = default;
+    GeometryWork(const GeometryWork&) = delete;
+    GeometryWork& operator=(const GeometryWork&) = delete;
+    ~GeometryWork() { Wait(); }
+    void Wait() {
+        if (thread.joinable()) thread.join();
+    }
+};
+
+// Starts the tree and the shadow strips on a second thread when the model is large enough
+// and a core would otherwise stand idle; false when the loading thread is to do them.
+bool StartGeometryWork(cloadobj_conteiner& m, GeometryWork& work) {
+    if (m.triangle_count < kSecondThreadFromTriangles || std::thread::hardware_concurrency() < 2 ||
+        cpu::IdleCoresNow() < 1) {
+        return false;
+    }
+    try {
+        work.thread = std::thread([&m, &work] {
+            try {
+                // No progress reports from here: they draw, and drawing is the GL thread's.
+                ProgressClock silent{nullptr, TickCount()};
+                const double t = NowMs();
+                BuildTree(m, silent);
+                work.tree_ms = NowMs() - t;
+                work.strips = FindShadowStrips(m);
+            } catch (...) {
+                work.failure = std::current_exception();
+            }
+        });
+    } catch (const std::system_error&) {
+        return false;  // no thread to be had: the loading thread does the work
+    }
+    return true;
+}
+
 // The load sequence into an empty registered-to-be model; throws std::bad_alloc when memory
 // runs out (or would run out in the driver), leaving the caller to free what was taken.
 void ReadAndRecord(cloadobj& loader, cloadobj_conteiner& m, const char* path, LoadProgressFunction progress,
@@ -273,10 +326,14 @@ void ReadAndRecord(cloadobj& loader, cloadobj_conteiner& m, const char* path, Lo
     t = NowMs();
     ComputeBoundingBox(m);
     times.box = NowMs() - t;
-    t = NowMs();
-    BuildTree(m, clock);
-    times.tree = NowMs() - t;
     text = ObjText{};
+    GeometryWork work;
+    times.geometry_on_second_thread = StartGeometryWork(m, work);
+    if (!times.geometry_on_second_thread) {
+        t = NowMs();
+        BuildTree(m, clock);
+        times.tree = NowMs() - t;
+    }
     if (ListBytesEstimate(m) > AvailableMemoryBytes()) throw std::bad_alloc();
     CheckDriverMemory();
     t = NowMs();
@@ -289,7 +346,16 @@ void ReadAndRecord(cloadobj& loader, cloadobj_conteiner& m, const char* path, Lo
     CompilePlainList(loader, m);
     times.list_plain = NowMs() - t;
     t = NowMs();
-    CompileShadowList(loader, m);
+    if (times.geometry_on_second_thread) {
+        work.Wait();
+        times.geometry_wait = NowMs() - t;
+        if (work.failure) std::rethrow_exception(work.failure);
+        times.tree = work.tree_ms;
+    } else {
+        work.strips = FindShadowStrips(m);
+    }
+    RecordShadowList(loader, m, work.strips);
+    work.strips = ShadowStrips{};
     times.list_shadow = NowMs() - t;
     CheckDriverMemory();
     m.file_identity = identity;

@@ -10,6 +10,7 @@
 #include "math/Cmath.h"
 #include "model/model_records.h"
 #include "model/quadtree.h"
+#include "platform/memory_hints.h"
 #include "render/cshader.h"
 
 #include <cstdint>
@@ -89,8 +90,16 @@ struct LoadPhaseTimes {
     double list_shaded = 0;
     double list_glow = 0;
     double list_plain = 0;
+    // The loading thread's share of the shadow list: working out its strips and recording
+    // them, or, when a second thread worked them out (see geometry_on_second_thread),
+    // waiting for that thread and recording.
     double list_shadow = 0;
     double total = 0;
+    // Whether the tree and the shadow strips were worked out on a second thread while the
+    // loading thread recorded the other lists (tree then counts that thread's time), and
+    // how long the loading thread waited for it afterwards.
+    bool geometry_on_second_thread = false;
+    double geometry_wait = 0;
     // Vertices sent into the display lists while compiling (runs and shadow together).
     size_t list_vertices = 0;
 };
@@ -172,6 +181,22 @@ void CompileShadedList(cloadobj& loader, cloadobj_conteiner& model);
 void CompileGlowList(cloadobj& loader, cloadobj_conteiner& model);
 void CompilePlainList(cloadobj& loader, cloadobj_conteiner& model);
 void CompileShadowList(cloadobj& loader, cloadobj_conteiner& model);
+// The shadow list in two steps: its strips worked out from the model without GL (any
+// thread, reading the model only), then recorded on the GL thread. CompileShadowList does
+// both.
+struct PositionSequences {
+    files::ScratchVector<uint32_t> points;   // position indices; sequence i is points[starts[i] .. starts[i + 1])
+    files::ScratchVector<size_t> starts{0};
+
+    void End() { starts.push_back(points.size()); }
+    size_t Count() const { return starts.size() - 1; }
+};
+struct ShadowStrips {
+    PositionSequences caps;    // triangle strips through neighbouring downward triangles
+    PositionSequences walls;   // chains of outline edges
+};
+ShadowStrips FindShadowStrips(const cloadobj_conteiner& model);
+void RecordShadowList(cloadobj& loader, cloadobj_conteiner& model, const ShadowStrips& strips);
 // Deletes the model's display lists and sets their names to 0.
 void DeleteModelLists(cloadobj_conteiner& model);
 

@@ -6,6 +6,7 @@
 // their order and the corner each starts at differ, which leaves the stencil counts of the
 // two passes unchanged (each pass only increments or only decrements).
 #include "model/cloadobj.h"
+#include "platform/memory_hints.h"
 
 #include <GL/gl.h>
 
@@ -32,8 +33,11 @@ bool FacesDownward(const cloadobj_conteiner& m, const tiangle_face& t) {
     return -(sy / length) >= 0.0f;
 }
 
-std::vector<uint32_t> DownwardTriangles(const cloadobj_conteiner& m) {
-    std::vector<uint32_t> down;
+// The large arrays below are scratch memory (see files::ScratchVector): fresh memory costs
+// a page fault per page first touched, and this work may run on a second thread.
+files::ScratchVector<uint32_t> DownwardTriangles(const cloadobj_conteiner& m) {
+    files::ScratchVector<uint32_t> down;
+    down.reserve(m.triangle_count);
     for (uint32_t g = 0; g < m.triangle_count; ++g) {
         if (FacesDownward(m, m.triangles[g])) down.push_back(g);
     }
@@ -75,58 +79,71 @@ inline uint32_t Corner(const tiangle_face& t, uint32_t e) {
 // edge from corner e to corner e + 1 of downward triangle k (side 3k + e). A side is
 // dropped when it has zero area (both ends at one point) or when it is paired with the side
 // of the reverse edge of another (or the same) downward triangle; each side is paired at
-// most once, and partner[] names the side it is paired with. Sides pair by position index:
-// two positions that are equal but read separately do not pair, which only keeps a few
-// more sides.
+// most once, and partner[] names the side it is paired with (kNoSide for the others). Sides
+// pair by position index: two positions that are equal but read separately do not pair,
+// which only keeps a few more sides.
 struct ShadowOutline {
-    std::vector<uint32_t> downward;
-    std::vector<uint8_t> kept;
-    std::vector<uint32_t> partner;
+    files::ScratchVector<uint32_t> downward;
+    files::ScratchVector<uint8_t> kept;
+    files::ScratchVector<uint32_t> partner;
 };
 
-ShadowOutline FindShadowOutline(const cloadobj_conteiner& m) {
-    ShadowOutline outline;
-    outline.downward = DownwardTriangles(m);
-    const size_t sides = outline.downward.size() * 3;
-    std::vector<uint32_t> from(sides), to(sides);
+bool SamePoint(const cMath::vector4& p, const cMath::vector4& q) {
+    return p.x == q.x && p.y == q.y && p.z == q.z;
+}
+
+// The sides of each downward triangle that have area, as kept bits (before any pairing);
+// every side's partner starts as kNoSide. With `group_sizes`, each side with area also
+// counts one in group_sizes[lower end + 2] (see GroupSidesByLowerEnd).
+void MarkSidesWithArea(const cloadobj_conteiner& m, ShadowOutline& outline, uint32_t* group_sizes) {
+    for (size_t k = 0; k < outline.downward.size(); ++k) {
+        const tiangle_face& t = m.triangles[outline.downward[k]];
+        uint8_t kept = 0;
+        for (uint32_t e = 0; e < 3; ++e) {
+            outline.partner[k * 3 + e] = kNoSide;
+            const uint32_t from = Corner(t, e), to = Corner(t, (e + 1) % 3);
+            if (SamePoint(m.positions[from], m.positions[to])) continue;
+            kept |= uint8_t(1u << e);
+            if (group_sizes) ++group_sizes[std::min(from, to) + 2];
+        }
+        outline.kept[k] = kept;
+    }
+}
+
+// The sides with area as keys (higher end, direction, side number), grouped by their lower
+// position index (counting sort): group v is keys[first[v] .. first[v + 1]). On entry
+// first[v + 2] holds the size of group v and first[0], first[1] are 0; the placing moves
+// each group's start one place down, which leaves first as described without a second
+// array of positions.
+files::ScratchVector<uint64_t> GroupSidesByLowerEnd(const cloadobj_conteiner& m, const ShadowOutline& outline,
+                                                    files::ScratchVector<uint32_t>& first) {
+    const size_t npos = first.size() - 2;
+    for (size_t i = 2; i < npos + 2; ++i) first[i] += first[i - 1];
+    files::ScratchVector<uint64_t> keys(first[npos + 1]);
     for (size_t k = 0; k < outline.downward.size(); ++k) {
         const tiangle_face& t = m.triangles[outline.downward[k]];
         for (uint32_t e = 0; e < 3; ++e) {
-            from[k * 3 + e] = Corner(t, e);
-            to[k * 3 + e] = Corner(t, (e + 1) % 3);
+            if (!((outline.kept[k] >> e) & 1u)) continue;
+            const uint32_t from = Corner(t, e), to = Corner(t, (e + 1) % 3);
+            const uint32_t low = std::min(from, to), high = std::max(from, to);
+            const uint64_t backward = from > to ? 1u : 0u;
+            keys[first[low + 1]++] = uint64_t(high) << 33 | backward << 32 | uint64_t(k * 3 + e);
         }
     }
-    // A side whose two ends lie at the same point has no area: it is neither drawn nor paired.
-    std::vector<uint8_t> flat(sides, 0);
-    for (size_t s = 0; s < sides; ++s) {
-        const cMath::vector4& p = m.positions[from[s]];
-        const cMath::vector4& q = m.positions[to[s]];
-        flat[s] = p.x == q.x && p.y == q.y && p.z == q.z;
-    }
-    // The other sides grouped by their lower position index (counting sort), then within a
-    // group ordered by the higher index, the direction and the side's number. Of the sides
-    // along one edge, the first k in each direction pair up (k = the smaller count): the same
-    // pairs as pairing, side by side in order, each side with the first free reverse side.
-    const size_t npos = m.positions.size();
-    outline.partner.assign(sides, kNoSide);
-    // (Models too large for the packed keys below keep every side: still the same shadow.)
-    const bool packable = npos < (size_t(1) << 31) && sides < (size_t(1) << 32);
-    std::vector<uint32_t> first(packable ? npos + 1 : 1, 0);
-    for (size_t s = 0; packable && s < sides; ++s) {
-        if (!flat[s]) ++first[std::min(from[s], to[s]) + 1];
-    }
-    for (size_t i = 0; packable && i < npos; ++i) first[i + 1] += first[i];
-    std::vector<uint64_t> keys(packable ? first[npos] : 0);
-    if (packable) {
-        std::vector<uint32_t> fill(first.begin(), first.end() - 1);
-        for (size_t s = 0; s < sides; ++s) {
-            if (flat[s]) continue;
-            const uint32_t low = std::min(from[s], to[s]), high = std::max(from[s], to[s]);
-            const uint64_t backward = from[s] > to[s] ? 1u : 0u;
-            keys[fill[low]++] = uint64_t(high) << 33 | backward << 32 | uint64_t(s);
-        }
-    }
-    for (size_t v = 0; packable && v < npos; ++v) {
+    return keys;
+}
+
+// Within each group, ordered by the higher index, the direction and the side's number. Of
+// the sides along one edge, the first k in each direction pair up (k = the smaller count):
+// the same pairs as pairing, side by side in order, each side with the first free reverse
+// side. Paired sides leave the kept bits.
+void PairReverseSides(const files::ScratchVector<uint32_t>& first, files::ScratchVector<uint64_t>& keys,
+                      ShadowOutline& outline) {
+    auto pair = [&](uint32_t a, uint32_t b) {
+        outline.partner[a] = b;
+        outline.kept[a / 3] &= uint8_t(~(1u << (a % 3)));
+    };
+    for (size_t v = 0; v + 2 < first.size(); ++v) {
         uint64_t* group = keys.data() + first[v];
         uint64_t* group_end = keys.data() + first[v + 1];
         std::sort(group, group_end);
@@ -138,15 +155,28 @@ ShadowOutline FindShadowOutline(const cloadobj_conteiner& m) {
             while (backward < edge_end && ((*backward >> 32) & 1u) == 0) ++backward;
             const size_t k = std::min(size_t(backward - edge), size_t(edge_end - backward));
             for (size_t i = 0; i < k; ++i) {
-                outline.partner[uint32_t(edge[i])] = uint32_t(backward[i]);
-                outline.partner[uint32_t(backward[i])] = uint32_t(edge[i]);
+                pair(uint32_t(edge[i]), uint32_t(backward[i]));
+                pair(uint32_t(backward[i]), uint32_t(edge[i]));
             }
             edge = edge_end;
         }
     }
-    outline.kept.assign(outline.downward.size(), 0);
-    for (size_t s = 0; s < sides; ++s) {
-        if (outline.partner[s] == kNoSide && !flat[s]) outline.kept[s / 3] |= uint8_t(1u << (s % 3));
+}
+
+ShadowOutline FindShadowOutline(const cloadobj_conteiner& m) {
+    ShadowOutline outline;
+    outline.downward = DownwardTriangles(m);
+    const size_t sides = outline.downward.size() * 3;
+    const size_t npos = m.positions.size();
+    outline.partner.resize(sides);
+    outline.kept.resize(outline.downward.size());
+    // (Models too large for the packed keys keep every side with area: still the same shadow.)
+    const bool packable = npos < (size_t(1) << 31) && sides < (size_t(1) << 32);
+    files::ScratchVector<uint32_t> first(packable ? npos + 2 : 0, 0);
+    MarkSidesWithArea(m, outline, packable ? first.data() : nullptr);
+    if (packable) {
+        files::ScratchVector<uint64_t> keys = GroupSidesByLowerEnd(m, outline, first);
+        PairReverseSides(first, keys, outline);
     }
     return outline;
 }
@@ -169,24 +199,16 @@ void EmitShadowOutline(const cloadobj_conteiner& m, const ShadowOutline& outline
     }
 }
 
-// Sequences of position indices, one after another: sequence i is
-// points[starts[i] .. starts[i + 1]).
-struct PointSequences {
-    std::vector<uint32_t> points;
-    std::vector<size_t> starts{0};
-
-    void End() { starts.push_back(points.size()); }
-    size_t Count() const { return starts.size() - 1; }
-};
-
 // The downward triangles as triangle strips (position indices): a strip goes on from a
 // triangle to the unused downward triangle paired with it across the edge that the next
 // triangle of a strip must share. Every downward triangle is in exactly one strip, with
 // its own winding and corners (possibly starting at another corner).
-PointSequences CapStrips(const cloadobj_conteiner& m, const ShadowOutline& outline) {
-    PointSequences strips;
+PositionSequences CapStrips(const cloadobj_conteiner& m, const ShadowOutline& outline) {
+    PositionSequences strips;
     const size_t count = outline.downward.size();
-    std::vector<uint8_t> used(count, 0);
+    // A strip holds its first triangle's three corners and one more for each further one.
+    strips.points.reserve(count * 3);
+    files::ScratchVector<uint8_t> used(count, 0);
     auto free_partner = [&](uint32_t side) {
         const uint32_t p = outline.partner[side];
         return p != kNoSide && !used[p / 3];
@@ -220,11 +242,11 @@ PointSequences CapStrips(const cloadobj_conteiner& m, const ShadowOutline& outli
 
 // The kept sides chained end to start (position indices): each chain p0, p1, ..., pn stands
 // for the sides p0 -> p1, ..., p(n-1) -> pn; a closed outline loop ends where it began.
-PointSequences WallChains(const cloadobj_conteiner& m, const ShadowOutline& outline) {
-    PointSequences chains;
+PositionSequences WallChains(const cloadobj_conteiner& m, const ShadowOutline& outline) {
+    PositionSequences chains;
     const size_t npos = m.positions.size();
     // Kept sides grouped by their starting position (counting sort).
-    std::vector<uint32_t> first(npos + 1, 0);
+    files::ScratchVector<uint32_t> first(npos + 1, 0);
     auto side_from = [&](uint32_t s) { return Corner(m.triangles[outline.downward[s / 3]], s % 3); };
     auto side_to = [&](uint32_t s) { return Corner(m.triangles[outline.downward[s / 3]], (s % 3 + 1) % 3); };
     auto is_kept = [&](uint32_t s) { return (outline.kept[s / 3] >> (s % 3)) & 1u; };
@@ -233,23 +255,25 @@ PointSequences WallChains(const cloadobj_conteiner& m, const ShadowOutline& outl
         if (is_kept(s)) ++first[side_from(s) + 1];
     }
     for (size_t i = 0; i < npos; ++i) first[i + 1] += first[i];
-    std::vector<uint32_t> by_start(first[npos]);
-    std::vector<uint32_t> next_free(first.begin(), first.end() - 1);
+    files::ScratchVector<uint32_t> by_start(first[npos]);
+    files::ScratchVector<uint32_t> next_free(first.begin(), first.end() - 1);
     for (uint32_t s = 0; s < sides; ++s) {
         if (is_kept(s)) by_start[next_free[side_from(s)]++] = s;
     }
     // next_free[v]: the first side starting at v not yet chained (sides are taken in order).
     std::copy(first.begin(), first.end() - 1, next_free.begin());
-    std::vector<uint8_t> chained(sides, 0);
+    // The kept sides not chained yet, as bits like outline.kept.
+    files::ScratchVector<uint8_t> unchained(outline.kept);
+    auto chained = [&](uint32_t s) { return !((unchained[s / 3] >> (s % 3)) & 1u); };
     for (uint32_t s = 0; s < sides; ++s) {
-        if (!is_kept(s) || chained[s]) continue;
+        if (!is_kept(s) || chained(s)) continue;
         chains.points.push_back(side_from(s));
         uint32_t side = s;
         for (;;) {
-            chained[side] = 1;
+            unchained[side / 3] &= uint8_t(~(1u << (side % 3)));
             const uint32_t at = side_to(side);
             chains.points.push_back(at);
-            while (next_free[at] < first[at + 1] && chained[by_start[next_free[at]]]) ++next_free[at];
+            while (next_free[at] < first[at + 1] && chained(by_start[next_free[at]])) ++next_free[at];
             if (next_free[at] == first[at + 1]) break;
             side = by_start[next_free[at]];
         }
@@ -289,7 +313,7 @@ struct StripSender {
 // triangle's winding reversed (the bottom caps). A strip of an odd number of triangles
 // reversed end to start gives exactly that; one of an even number gets its first corner
 // doubled instead, which adds one triangle without area.
-void SendCaps(const cloadobj_conteiner& m, const PointSequences& strips, StripSender& out) {
+void SendCaps(const cloadobj_conteiner& m, const PositionSequences& strips, StripSender& out) {
     for (size_t i = 0; i < strips.Count(); ++i) {
         const size_t first = strips.starts[i], end = strips.starts[i + 1];
         for (size_t k = first; k < end; ++k) out.Put(m.positions[strips.points[k]], 0.0f);
@@ -308,7 +332,7 @@ void SendCaps(const cloadobj_conteiner& m, const PointSequences& strips, StripSe
 // triangle without area, side p -> q gives (p, p', q') and (p, q', q), the two triangles of
 // the prism's side quad (a quad strip would leave the split to the driver, and a split
 // along the other diagonal moves single stencil pixels where a surface meets the wall).
-void SendWalls(const cloadobj_conteiner& m, const PointSequences& chains, StripSender& out) {
+void SendWalls(const cloadobj_conteiner& m, const PositionSequences& chains, StripSender& out) {
     for (size_t i = 0; i < chains.Count(); ++i) {
         out.Put(m.positions[chains.points[chains.starts[i]]], kShadowDepth);
         for (size_t k = chains.starts[i]; k < chains.starts[i + 1]; ++k) {
@@ -320,8 +344,8 @@ void SendWalls(const cloadobj_conteiner& m, const PointSequences& chains, StripS
     }
 }
 
-void SendShadowStrips(const cloadobj_conteiner& model, ListRecording mode, size_t& vertices) {
-    const ShadowOutline outline = FindShadowOutline(model);
+void SendShadowStrips(const cloadobj_conteiner& model, const ShadowStrips& strips, ListRecording mode,
+                      size_t& vertices) {
     StripSender sender{mode, vertices, {}};
     if (mode == ListRecording::kVertexArrays) {
         glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
@@ -330,18 +354,30 @@ void SendShadowStrips(const cloadobj_conteiner& model, ListRecording mode, size_
         glDisableClientState(GL_COLOR_ARRAY);
         glEnableClientState(GL_VERTEX_ARRAY);
     }
-    SendCaps(model, CapStrips(model, outline), sender);
-    SendWalls(model, WallChains(model, outline), sender);
+    SendCaps(model, strips.caps, sender);
+    SendWalls(model, strips.walls, sender);
     if (mode == ListRecording::kVertexArrays) glPopClientAttrib();
 }
 
 }  // namespace
 
-void CompileShadowList(cloadobj& loader, cloadobj_conteiner& model) {
+ShadowStrips FindShadowStrips(const cloadobj_conteiner& model) {
+    const ShadowOutline outline = FindShadowOutline(model);
+    ShadowStrips strips;
+    strips.caps = CapStrips(model, outline);
+    strips.walls = WallChains(model, outline);
+    return strips;
+}
+
+void RecordShadowList(cloadobj& loader, cloadobj_conteiner& model, const ShadowStrips& strips) {
     model.list_shadow = glGenLists(1);
     glNewList(model.list_shadow, GL_COMPILE);
-    SendShadowStrips(model, loader.list_recording, loader.last_load.list_vertices);
+    SendShadowStrips(model, strips, loader.list_recording, loader.last_load.list_vertices);
     glEndList();
+}
+
+void CompileShadowList(cloadobj& loader, cloadobj_conteiner& model) {
+    RecordShadowList(loader, model, FindShadowStrips(model));
 }
 
 void AppendShadowPrisms(const cloadobj_conteiner& model, std::vector<float>& corners) {

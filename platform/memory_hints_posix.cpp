@@ -1,4 +1,5 @@
-// Memory hints on Linux: transparent huge pages through madvise.
+// Memory hints on Linux: transparent huge pages through madvise; scratch blocks through
+// anonymous mappings.
 #include "platform/memory_hints.h"
 
 #include <sys/mman.h>
@@ -18,6 +19,29 @@ void AdviseHugePages(void* begin, size_t bytes) {
     (void)begin;
     (void)bytes;
 #endif
+}
+
+namespace {
+
+constexpr size_t kSystemBlockFrom = size_t(1) << 20;
+
+}  // namespace
+
+void* AllocateScratch(size_t bytes) {
+    if (bytes < kSystemBlockFrom) return ::operator new(bytes);
+    void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (block == MAP_FAILED) throw std::bad_alloc();
+    AdviseHugePages(block, bytes);
+    return block;
+}
+
+void FreeScratch(void* block, size_t bytes) {
+    if (block == nullptr) return;
+    if (bytes < kSystemBlockFrom) {
+        ::operator delete(block);
+        return;
+    }
+    munmap(block, bytes);
 }
 
 }  // namespace files
