@@ -28,14 +28,19 @@ void DrawDarkeningQuad() {
     glEnd();
 }
 
-// Each volume only where it can change the stencil: nothing is drawn below the lowest
-// point of the machine and the objects.
-void DrawShadowVolumes(const ShellState& s) {
-    glLoadMatrixf(s.V.m);
+// Nothing is drawn below the lowest point of the machine and the objects.
+float ShadowFloor(const ShellState& s) {
     float floor_y = LowestDrawnY(*mgrProject);
     if (s.machine && s.machine->triangle_count > 0) floor_y = std::min(floor_y, s.machine->bbox[0].y);
-    RenderModelShadow(*mgrObj, s.machine, floor_y);
-    RenderProjectShadows(*mgrProject, floor_y);
+    return floor_y;
+}
+
+// Each volume only where it can change the stencil: above the floor, and only at the
+// pixels whose drawn point lies in its box.
+void DrawShadowVolumes(const ShellState& s, float floor_y, const ShadowBounds& bounds) {
+    glLoadMatrixf(s.V.m);
+    RenderModelShadow(*mgrObj, s.machine, floor_y, &bounds);
+    RenderProjectShadows(*mgrProject, floor_y, &bounds);
 }
 
 }  // namespace
@@ -121,11 +126,17 @@ void DrawShadowPass(const ShellState& s) {
     glStencilFunc(GL_ALWAYS, 1, 0xFF);
     glStencilOp(GL_KEEP, GL_INCR, GL_KEEP);
     glDisable(GL_TEXTURE_2D);
-    if (s.machine) DrawShadowVolumes(s);
+    const float floor_y = s.machine ? ShadowFloor(s) : 0.0f;
+    ShadowBounds bounds;
+    if (s.machine) {
+        glLoadMatrixf(s.V.m);
+        bounds = BoundShadowsByDepth(*mgrProject, s.machine, floor_y);
+        DrawShadowVolumes(s, floor_y, bounds);
+    }
 
     glFrontFace(GL_CCW);
     glStencilOp(GL_KEEP, GL_DECR, GL_KEEP);
-    if (s.machine) DrawShadowVolumes(s);
+    if (s.machine) DrawShadowVolumes(s, floor_y, bounds);
 
     glDisable(GL_POLYGON_OFFSET_FILL);
     glFrontFace(GL_CCW);

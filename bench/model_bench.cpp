@@ -685,6 +685,37 @@ double ShadowPassesWithoutFill(ShellState& s, int frames) {
     return Median(times);
 }
 
+std::vector<uint8_t> ReadStencilBuffer() {
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    std::vector<uint8_t> stencil(size_t(viewport[2]) * size_t(viewport[3]));
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(viewport[0], viewport[1], viewport[2], viewport[3], GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, stencil.data());
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    return stencil;
+}
+
+// Pixels whose stencil differs between the editor's shadow passes (each volume bounded by
+// the depth buffer) and the same passes with every volume bounded by its box alone, over
+// one depth buffer (the editor's passes end by writing depth where they darken).
+size_t StencilPixelsChangedByBounds(ShellState& s) {
+    FetchFrameInput();
+    SetUpFramePass(s);
+    DrawSkyBoxPass(s);
+    DrawScenePass(s);
+    ShadowPassAlone(s, true);
+    ShadowPassAlone(s, false);
+    const std::vector<uint8_t> boxed = ReadStencilBuffer();
+    glClearStencil(0);
+    glClear(GL_STENCIL_BUFFER_BIT);
+    DrawShadowPass(s);
+    const std::vector<uint8_t> bounded = ReadStencilBuffer();
+    morva::SwapWindowBuffers(hDC);
+    size_t changed = 0;
+    for (size_t i = 0; i < bounded.size() && i < boxed.size(); ++i) changed += bounded[i] != boxed[i];
+    return changed;
+}
+
 // 30 models of 100 000 triangles spread over the work area (the images removed).
 void ReportThirtyObjects(ShellState& s, morva::Window* window, const std::string& model_100k, int frames) {
     for (int i = int(mgrProject->objects.size()) - 1; i >= 0; --i) {
@@ -713,6 +744,7 @@ void ReportThirtyObjects(ShellState& s, morva::Window* window, const std::string
         }
     }
     Print("frame_shadow_passes_without_fill_ms_30_objects", ShadowPassesWithoutFill(s, frames));
+    PrintCount("shadow_stencil_pixels_changed_by_bounds_30_objects", StencilPixelsChangedByBounds(s));
 }
 
 // The idle figures over the start-up scene (machine and sky), without the model files.

@@ -11,6 +11,7 @@
 
 #include "math/Cmath.h"
 #include "project/moved_files.h"
+#include "project/shadow_scissor.h"
 
 #include <cstdint>
 #include <memory>
@@ -163,14 +164,30 @@ cMath::vector4 ImportSize(const cMath::vector4& extent);
 // The drawing transform of an object (translate, scale by factor, rotate x, y, z) as a matrix.
 cMath::Matrix4x4 ObjectTransform(const project::pObject& o, float halo);
 
+// Where each shadow volume can change the stencil, read from the depth buffer of the scene
+// drawn so far: the rectangle of the pixels whose drawn point lies in the volume's box, one
+// per object of the project (in order) and one for the machine; an empty rectangle where
+// the volume changes nothing. `known` is false when the depth could not be read: the
+// volumes are then bounded by their boxes alone.
+struct ShadowBounds {
+    bool known = false;
+    std::vector<ShadowRect> objects;
+    ShadowRect machine;
+};
+
 // Shadow volumes drawn only where they can change the stencil buffer: objects whose volume
 // is out of view are skipped, the others drawn inside the window rectangle of the part of
 // their volume above world height `floor_y`, below which nothing is drawn (-infinity when
 // unknown). The stencil buffer ends as with every volume drawn in full. The current
 // modelview matrix is the view; it is left as it was.
-void RenderProjectShadows(project& scene, float floor_y);
+// With `bounds`, each volume is drawn only inside its rectangle there (none: not at all).
+void RenderProjectShadows(project& scene, float floor_y, const ShadowBounds* bounds = nullptr);
 // The same for one model placed at the world origin (the machine).
-void RenderModelShadow(cloadobj& loader, cloadobj_conteiner* model, float floor_y);
+void RenderModelShadow(cloadobj& loader, cloadobj_conteiner* model, float floor_y,
+                       const ShadowBounds* bounds = nullptr);
+
+// The current modelview matrix is the view; `floor_y` as for RenderProjectShadows.
+ShadowBounds BoundShadowsByDepth(const project& scene, const cloadobj_conteiner* machine, float floor_y);
 // Lowest world height of what the project's objects draw into the depth buffer (+infinity
 // when nothing).
 float LowestDrawnY(const project& scene);

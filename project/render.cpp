@@ -175,15 +175,29 @@ struct ShadowView {
 
     // Sets the scissor for the volume of the box lo..hi (dropped by `drop`) placed by
     // `object`; false when the volume changes nothing and is to be skipped.
+    // `bound`: the rectangle read from the depth buffer (null when unknown).
     bool Clip(const cMath::Matrix4x4& object, const cMath::vector4& lo, const cMath::vector4& hi, float drop,
-              float floor_y) const {
+              float floor_y, const ShadowRect* bound) const {
+        if (bound != nullptr && (bound->width <= 0 || bound->height <= 0)) return false;
         ShadowRect rect;
-        switch (ShadowVolumeReach(object, view, projection, viewport, lo, hi, drop, floor_y, rect)) {
+        ShadowReach reach = ShadowVolumeReach(object, view, projection, viewport, lo, hi, drop, floor_y, rect);
+        if (reach == ShadowReach::kEverywhere && bound != nullptr) {
+            rect = *bound;
+            reach = ShadowReach::kRectangle;
+        }
+        switch (reach) {
         case ShadowReach::kNothing:
             return false;
         case ShadowReach::kRectangle: {
-            // Intersected with a scissor box the caller had set.
+            // Intersected with the depth's rectangle and a scissor box the caller had set.
             int x0 = rect.x, y0 = rect.y, x1 = rect.x + rect.width, y1 = rect.y + rect.height;
+            if (bound != nullptr) {
+                x0 = std::max(x0, bound->x);
+                y0 = std::max(y0, bound->y);
+                x1 = std::min(x1, bound->x + bound->width);
+                y1 = std::min(y1, bound->y + bound->height);
+                if (x1 <= x0 || y1 <= y0) return false;
+            }
             if (scissor_was_on) {
                 x0 = std::max(x0, scissor_box[0]);
                 y0 = std::max(y0, scissor_box[1]);
@@ -214,12 +228,88 @@ const cMath::vector4 kImageLo(-1.0f, 0.0f, -1.0f, 0.0f), kImageHi(1.0f, 0.1f, 1.
 
 }  // namespace
 
-void RenderProjectShadows(project& scene, float floor_y) {
+namespace {
+
+// The depth's rectangle for object `i`, or null when there is none to go by.
+const ShadowRect* ObjectBound(const ShadowBounds* bounds, size_t i) {
+    if (bounds == nullptr || !bounds->known || i >= bounds->objects.size()) return nullptr;
+    return &bounds->objects[i];
+}
+
+const ShadowRect* MachineBound(const ShadowBounds* bounds) {
+    return bounds != nullptr && bounds->known ? &bounds->machine : nullptr;
+}
+
+// The world box of each volume the frame draws (models, images, then the machine); a
+// volume that is not drawn gets an empty box far away.
+std::vector<WorldBox> VolumeBoxes(const project& scene, const cloadobj_conteiner* machine, float floor_y) {
+    WorldBox none;
+    none.lo[0] = none.lo[1] = none.lo[2] = std::numeric_limits<float>::infinity();
+    none.hi[0] = none.hi[1] = none.hi[2] = -std::numeric_limits<float>::infinity();
+    std::vector<WorldBox> boxes(scene.objects.size() + 1, none);
+    for (size_t i = 0; i < scene.objects.size(); ++i) {
+        const project::pObject& o = scene.objects[i];
+        WorldBox box;
+        bool drawn = false;
+        if (o.type == 1 && IsUsableModel(o) && CastsShadow(o)) {
+            drawn = ShadowVolumeWorldBox(ObjectTransform(o, 1.0f), o.model->bbox[0], o.model->bbox[1],
+                                         kShadowVolumeDepth, floor_y, box);
+        } else if (o.type == 0 && CastsShadow(o)) {
+            drawn = ShadowVolumeWorldBox(ObjectTransform(o, 1.0f), kImageShadowLo, kImageShadowHi, 0.0f, floor_y, box);
+        }
+        if (drawn) boxes[i] = box;
+    }
+    WorldBox box;
+    if (machine != nullptr &&
+        ShadowVolumeWorldBox(cMath::Matrix4x4(), machine->bbox[0], machine->bbox[1], kShadowVolumeDepth, floor_y, box)) {
+        boxes.back() = box;
+    }
+    return boxes;
+}
+
+}  // namespace
+
+ShadowBounds BoundShadowsByDepth(const project& scene, const cloadobj_conteiner* machine, float floor_y) {
+    ShadowBounds bounds;
+    DepthPicture picture;
+    glGetFloatv(GL_MODELVIEW_MATRIX, picture.view.m);
+    glGetFloatv(GL_PROJECTION_MATRIX, picture.projection.m);
+    glGetIntegerv(GL_VIEWPORT, picture.viewport);
+    GLint bits = 0;
+    glGetIntegerv(GL_DEPTH_BITS, &bits);
+    if (bits <= 0 || picture.viewport[2] <= 0 || picture.viewport[3] <= 0) return bounds;
+    picture.depth_bits = bits;
+    picture.depth.resize(size_t(picture.viewport[2]) * size_t(picture.viewport[3]));
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_PACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
+    glReadPixels(picture.viewport[0], picture.viewport[1], picture.viewport[2], picture.viewport[3],
+                 GL_DEPTH_COMPONENT, GL_FLOAT, picture.depth.data());
+
+    glPopClientAttrib();
+    if (glGetError() != GL_NO_ERROR) return bounds;
+    std::vector<ShadowRect> rects = PixelsInsideBoxes(picture, VolumeBoxes(scene, machine, floor_y));
+
+    bounds.machine = rects.back();
+    rects.pop_back();
+    bounds.objects = std::move(rects);
+    bounds.known = true;
+    return bounds;
+}
+
+void RenderProjectShadows(project& scene, float floor_y, const ShadowBounds* bounds) {
     const ShadowView view;
-    for (const project::pObject& o : scene.objects) {
+    for (size_t i = 0; i < scene.objects.size(); ++i) {
+        const project::pObject& o = scene.objects[i];
+        const ShadowRect* bound = ObjectBound(bounds, i);
         if (o.type == 1) {
             if (!IsUsableModel(o) || !CastsShadow(o)) continue;
-            if (!view.Clip(ObjectTransform(o, 1.0f), o.model->bbox[0], o.model->bbox[1], kShadowVolumeDepth, floor_y)) {
+            if (!view.Clip(ObjectTransform(o, 1.0f), o.model->bbox[0], o.model->bbox[1], kShadowVolumeDepth, floor_y,
+                           bound)) {
                 continue;
             }
             glPushMatrix();
@@ -228,7 +318,7 @@ void RenderProjectShadows(project& scene, float floor_y) {
             glPopMatrix();
         } else if (o.type == 0) {
             if (!CastsShadow(o)) continue;
-            if (!view.Clip(ObjectTransform(o, 1.0f), kImageShadowLo, kImageShadowHi, 0.0f, floor_y)) continue;
+            if (!view.Clip(ObjectTransform(o, 1.0f), kImageShadowLo, kImageShadowHi, 0.0f, floor_y, bound)) continue;
             glPushMatrix();
             ApplyDrawingTransform(o, 1.0f);
             ImageShadowBox();
@@ -237,10 +327,11 @@ void RenderProjectShadows(project& scene, float floor_y) {
     }
 }
 
-void RenderModelShadow(cloadobj& loader, cloadobj_conteiner* model, float floor_y) {
+void RenderModelShadow(cloadobj& loader, cloadobj_conteiner* model, float floor_y, const ShadowBounds* bounds) {
     if (model == nullptr) return;
     const ShadowView view;
-    if (view.Clip(cMath::Matrix4x4(), model->bbox[0], model->bbox[1], kShadowVolumeDepth, floor_y)) {
+    if (view.Clip(cMath::Matrix4x4(), model->bbox[0], model->bbox[1], kShadowVolumeDepth, floor_y,
+                  MachineBound(bounds))) {
         loader.RenderShadow(model);
     }
 }

@@ -497,7 +497,7 @@ TEST_F(SceneRender, ClippedShadowVolumesLeaveTheStencilOfFullVolumes) {
         o.rotate = cMath::vector4(0, place[3], 0, 0);
         PlaceObject(&o);
     }
-    for (const float pitch : {25.0f, 60.0f}) {
+    for (const float pitch : {8.0f, 25.0f, 60.0f}) {
         SCOPED_TRACE(testing::Message() << "pitch " << pitch);
         project_test::Camera c;
         c.pitch = pitch;
@@ -521,16 +521,27 @@ TEST_F(SceneRender, ClippedShadowVolumesLeaveTheStencilOfFullVolumes) {
                 glPopMatrix();
             }
         };
+        LoadCamera(V, P);
+        // Bounded by the depth alone, without knowing the floor.
+        const float no_floor = -std::numeric_limits<float>::infinity();
+        const ShadowBounds bounds = BoundShadowsByDepth(*p, nullptr, no_floor);
+        ASSERT_TRUE(bounds.known);
+        auto depth_bounded = [&] { RenderProjectShadows(*p, no_floor, &bounds); };
         const std::vector<uint8_t> full = ShadowStencil(V, full_volumes);
         const std::vector<uint8_t> clipped = ShadowStencil(V, [&] { RenderProjectShadows(*p, floor_y); });
         EXPECT_GT(NonZero(full), 500u);
         EXPECT_TRUE(full == clipped);
+        EXPECT_TRUE(full == ShadowStencil(V, depth_bounded));
         // The volumes reach far below the bed: clipped to it they cover fewer pixels.
         LoadCamera(V, P);
         const size_t full_fragments = NonZero(CountFragments(full_volumes));
         LoadCamera(V, P);
         const size_t clipped_fragments = NonZero(CountFragments([&] { RenderProjectShadows(*p, floor_y); }));
+        LoadCamera(V, P);
+        const size_t bounded_fragments = NonZero(CountFragments(depth_bounded));
         EXPECT_LT(clipped_fragments, full_fragments);
+        // The depth alone finds the bed: nothing is drawn below it.
+        EXPECT_LE(bounded_fragments, clipped_fragments);
     }
 }
 
