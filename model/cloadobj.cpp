@@ -105,6 +105,16 @@ void BuildTree(cloadobj_conteiner& m, ProgressClock& clock) {
     m.tree.Optimize();
 }
 
+// The bounding box and the tree on it, with the time each took.
+void BuildBoxAndTree(cloadobj_conteiner& m, ProgressClock& clock, double& box_ms, double& tree_ms) {
+    double t = NowMs();
+    ComputeBoundingBox(m);
+    box_ms = NowMs() - t;
+    t = NowMs();
+    BuildTree(m, clock);
+    tree_ms = NowMs() - t;
+}
+
 // Splits a line into blank-separated words.
 std::vector<std::string> BlankSeparatedWords(const std::string& text) {
     std::vector<std::string> words;
@@ -224,22 +234,35 @@ void EndListBeingRecorded() {
     if (open_list != 0) glEndList();
 }
 
-// Bytes the driver will need for the model's display lists, from above: every corner of every
-// triangle (texture coordinate, normal, position) once, in the run lists the three lists
-// share, and the complete prism of every downward triangle for the shadow; a quarter more for
-// the driver's own bookkeeping.
-uint64_t ListBytesEstimate(const cloadobj_conteiner& m) {
+// Bytes the driver will need for the model's display lists, from above, with `downward`
+// triangles casting a shadow: every corner of every triangle (texture coordinate, normal,
+// position) once, in the run lists the three lists share, and the complete prism of every
+// downward triangle for the shadow; a quarter more for the driver's own bookkeeping.
+uint64_t ListBytesEstimate(const cloadobj_conteiner& m, uint64_t downward) {
     constexpr uint64_t kCornerBytes = 8 * sizeof(float);
     constexpr uint64_t kPrismBytes = 8 * 3 * 3 * sizeof(float);
     // The three lists share run lists (by run or by material) unless over 1024 materials are used.
     const uint64_t copies = m.materials.size() > 1024 ? 3 : 1;
+    const uint64_t bytes = uint64_t(m.triangle_count) * 3 * kCornerBytes * copies + downward * kPrismBytes;
+    return bytes + bytes / 4;
+}
+
+uint64_t CountDownwardTriangles(const cloadobj_conteiner& m) {
     uint64_t downward = 0;
     for (const tiangle_face& t : m.triangles) {
         const float y = m.normals[t.nrm0].y + m.normals[t.nrm1].y + m.normals[t.nrm2].y;
         downward += !(y > 0.0f);
     }
-    const uint64_t bytes = uint64_t(m.triangle_count) * 3 * kCornerBytes * copies + downward * kPrismBytes;
-    return bytes + bytes / 4;
+    return downward;
+}
+
+// Whether the display lists are expected to fit in the memory available. Counting the
+// downward triangles walks every triangle and its normals, so it is done only when the
+// bound with every triangle downward does not fit.
+bool ListsFitInMemory(const cloadobj_conteiner& m) {
+    const uint64_t available = AvailableMemoryBytes();
+    return ListBytesEstimate(m, m.triangle_count) <= available ||
+           ListBytesEstimate(m, CountDownwardTriangles(m)) <= available;
 }
 
 // Throws std::bad_alloc when the driver reported running out of memory while recording.
@@ -257,12 +280,13 @@ void CheckDriverMemory() {
 // when a core is idle; below, starting the thread costs about as much as it saves.
 constexpr uint32_t kSecondThreadFromTriangles = 1024;
 
-// The part of a load that needs no GL and only reads the model's arrays (the tree, the
-// shadow list's strips), done on a second thread while the loading thread records the
+// The part of a load that needs no GL and only reads the model's arrays (the box and the
+// tree on it, the shadow list's strips), done on a second thread while the loading thread records the
 // shaded, glow and plain lists. The thread ends before the object does, also when the
 // loading thread leaves with an exception.
 struct GeometryWork {
     ShadowStrips strips;
+    double box_ms = 0;
     double tree_ms = 0;
     std::exception_ptr failure;  // what the thread threw (running out of memory)
     std::thread thread;
@@ -276,7 +300,7 @@ struct GeometryWork {
     }
 };
 
-// Starts the tree and the shadow strips on a second thread when the model is large enough
+// Starts the box, the tree and the shadow strips on a second thread when the model is large enough
 // and a core would otherwise stand idle; false when the loading thread is to do them.
 bool StartGeometryWork(cloadobj_conteiner& m, GeometryWork& work) {
     if (m.triangle_count < kSecondThreadFromTriangles || std::thread::hardware_concurrency() < 2 ||
@@ -288,9 +312,7 @@ bool StartGeometryWork(cloadobj_conteiner& m, GeometryWork& work) {
             try {
                 // No progress reports from here: they draw, and drawing is the GL thread's.
                 ProgressClock silent{nullptr, TickCount()};
-                const double t = NowMs();
-                BuildTree(m, silent);
-                work.tree_ms = NowMs() - t;
+                BuildBoxAndTree(m, silent, work.box_ms, work.tree_ms);
                 work.strips = FindShadowStrips(m);
             } catch (...) {
                 work.failure = std::current_exception();
@@ -323,18 +345,11 @@ void ReadAndRecord(cloadobj& loader, cloadobj_conteiner& m, const char* path, Lo
     times.read_parse = t - start;
     CopyIntoModel(text, m, clock);
     times.copy = NowMs() - t;
-    t = NowMs();
-    ComputeBoundingBox(m);
-    times.box = NowMs() - t;
     text = ObjText{};
     GeometryWork work;
     times.geometry_on_second_thread = StartGeometryWork(m, work);
-    if (!times.geometry_on_second_thread) {
-        t = NowMs();
-        BuildTree(m, clock);
-        times.tree = NowMs() - t;
-    }
-    if (ListBytesEstimate(m) > AvailableMemoryBytes()) throw std::bad_alloc();
+    if (!times.geometry_on_second_thread) BuildBoxAndTree(m, clock, times.box, times.tree);
+    if (!ListsFitInMemory(m)) throw std::bad_alloc();
     CheckDriverMemory();
     t = NowMs();
     CompileShadedList(loader, m);
@@ -350,6 +365,7 @@ void ReadAndRecord(cloadobj& loader, cloadobj_conteiner& m, const char* path, Lo
         work.Wait();
         times.geometry_wait = NowMs() - t;
         if (work.failure) std::rethrow_exception(work.failure);
+        times.box = work.box_ms;
         times.tree = work.tree_ms;
     } else {
         work.strips = FindShadowStrips(m);

@@ -95,9 +95,9 @@ struct LoadPhaseTimes {
     // waiting for that thread and recording.
     double list_shadow = 0;
     double total = 0;
-    // Whether the tree and the shadow strips were worked out on a second thread while the
-    // loading thread recorded the other lists (tree then counts that thread's time), and
-    // how long the loading thread waited for it afterwards.
+    // Whether the box, the tree and the shadow strips were worked out on a second thread
+    // while the loading thread recorded the other lists (box and tree then count that
+    // thread's time), and how long the loading thread waited for it afterwards.
     bool geometry_on_second_thread = false;
     double geometry_wait = 0;
     // Vertices sent into the display lists while compiling (runs and shadow together).
