@@ -6,14 +6,9 @@
 #include "platform/memory_hints.h"
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cmath>
 #include <cstring>
-#include <future>
-#include <mutex>
 #include <new>
-#include <thread>
 
 namespace {
 
@@ -622,40 +617,6 @@ void AdviseHugePages(const std::vector<T>& v) {
     files::AdviseHugePages(const_cast<T*>(v.data()), v.capacity() * sizeof(T));
 }
 
-// Lines read by the other thread, for the progress of the reading one: the lines of the
-// parts it finished plus those of the part it reads.
-struct OtherThreadLines {
-    std::atomic<uint32_t> total{0};
-    uint32_t in_part = 0;   // of the current part, already in `total` (other thread only)
-};
-
-void NoteLinesRead(void* context, uint32_t lines) {
-    OtherThreadLines& l = *static_cast<OtherThreadLines*>(context);
-    l.total.fetch_add(lines - l.in_part, std::memory_order_relaxed);
-    l.in_part = lines;
-}
-
-// Which parts each thread takes: this thread from the front, the other from the back.
-struct PartClaims {
-    std::mutex lock;
-    size_t front = 1;   // part 0 is always read in sequence
-    size_t back;
-    size_t front_limit;   // this thread claims no part from here on
-
-    bool ClaimFront(size_t& index) {
-        std::lock_guard<std::mutex> hold(lock);
-        if (front >= back || front >= front_limit) return false;
-        index = front++;
-        return true;
-    }
-    bool ClaimBack(size_t& index) {
-        std::lock_guard<std::mutex> hold(lock);
-        if (back <= front) return false;
-        index = --back;
-        return true;
-    }
-};
-
 }  // namespace
 
 namespace {
@@ -696,110 +657,4 @@ void ReserveDetachedObjText(ObjText& out, uint64_t bytes) {
         out = ObjText{};
         ReserveObjText(out, bytes);
     }
-}
-
-bool ReadObjTextInParts(ObjTextState& state, size_t parts, const ObjPartReader& read,
-                        const std::vector<uint64_t>& part_bytes, size_t& merged, ObjPartSharing sharing) {
-    merged = 0;
-    if (state.out == nullptr || parts == 0) return false;
-    std::vector<ObjText> texts(parts);
-    std::vector<ObjTextState> detached(parts);
-    std::vector<char> read_ok(parts, 0);
-    OtherThreadLines other_lines;
-    PartClaims claims;
-    claims.back = parts;
-    claims.front_limit = sharing == ObjPartSharing::kMeetInTheMiddle ? parts : 1;
-    std::promise<void> other_done;
-    std::future<void> other_finished = other_done.get_future();
-    auto read_from_back = [&] {
-        size_t i = 0;
-        while (claims.ClaimBack(i)) {
-            try {
-                other_lines.in_part = 0;
-                BeginDetachedObjText(detached[i], texts[i], ObjLineHook{NoteLinesRead, &other_lines});
-                if (i < part_bytes.size()) ReserveDetachedObjText(texts[i], part_bytes[i]);
-                read_ok[i] = read(detached[i], i);
-                if (read_ok[i]) EndDetachedObjText(detached[i]);
-            } catch (...) {
-                read_ok[i] = 0;
-            }
-        }
-        other_done.set_value();
-    };
-    std::thread other;
-    if (parts > 1) {
-        try {
-            other = std::thread(read_from_back);
-        } catch (const std::system_error&) {
-            // No second thread: this one claims every part and reads them in sequence.
-            claims.front_limit = parts;
-            other_done.set_value();
-        }
-    } else {
-        other_done.set_value();
-    }
-    struct Joiner {
-        std::thread& t;
-        ~Joiner() {
-            if (t.joinable()) t.join();
-        }
-    } joiner{other};
-    bool ok = read(state, 0);
-    size_t i = 0;
-    while (ok && claims.ClaimFront(i)) ok = read(state, i);
-    // Keep the progress going while the other thread finishes.
-    while (other_finished.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
-        if (state.hook.call) {
-            state.hook.call(state.hook.context,
-                            state.out->line_count + other_lines.total.load(std::memory_order_relaxed));
-        }
-    }
-    if (other.joinable()) other.join();
-    for (size_t k = claims.front; ok && k < parts; ++k) {
-        if (read_ok[k] && AppendDetachedObjText(state, detached[k])) {
-            ++merged;
-        } else {
-            ok = read(state, k);
-        }
-        texts[k] = ObjText{};
-    }
-    return ok;
-}
-
-std::vector<const char*> ObjPartStarts(const char* begin, const char* end, const std::vector<size_t>& splits) {
-    const size_t size = size_t(end - begin);
-    std::vector<const char*> bounds{begin};
-    for (size_t split : splits) {
-        const char* at = begin + std::min(split, size);
-        if (at > begin && at[-1] != '\n') {
-            const char* nl = static_cast<const char*>(std::memchr(at, '\n', size_t(end - at)));
-            if (nl == nullptr) break;
-            at = nl + 1;
-        }
-        if (at > bounds.back()) bounds.push_back(at);
-    }
-    bounds.push_back(end);
-    return bounds;
-}
-
-size_t ParseObjTextInParts(const char* begin, const char* end, const std::vector<size_t>& splits, ObjText& out,
-                           ObjLineHook hook, ObjPartSharing sharing) {
-    out = ObjText{};
-    if (begin == nullptr || end < begin) begin = end = nullptr;
-    const std::vector<const char*> bounds = ObjPartStarts(begin, end, splits);
-    const size_t parts = bounds.size() - 1;
-    ObjTextState state;
-    BeginObjText(state, out, hook);
-    std::vector<uint64_t> part_bytes(parts);
-    for (size_t i = 0; i < parts; ++i) part_bytes[i] = uint64_t(bounds[i + 1] - bounds[i]);
-    size_t merged = 0;
-    ReadObjTextInParts(
-        state, parts,
-        [&](ObjTextState& s, size_t i) {
-            FeedObjText(s, bounds[i], bounds[i + 1], i + 1 == parts);
-            return true;
-        },
-        part_bytes, merged, sharing);
-    FinishObjText(state);
-    return merged;
 }

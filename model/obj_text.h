@@ -128,20 +128,22 @@ void ReserveDetachedObjText(ObjText& out, uint64_t bytes);
 // other than the last ends with a line feed; the last is fed with `last` true.
 using ObjPartReader = std::function<bool(ObjTextState& state, size_t index)>;
 
-// Which thread reads which parts: both take parts until they meet (the fastest), or this
-// thread reads part 0 only and the other every later part (every cut then gets appended;
-// for tests).
+// Which thread reads which parts: this thread from the front and the other from the middle
+// on, each then taking what the other has not reached (the fastest), or this thread reads
+// part 0 only and the other every later part as one run (for tests).
 enum class ObjPartSharing : uint8_t { kMeetInTheMiddle, kOtherThreadTakesTheRest };
 
 // Reads a text cut into `parts` parts (each beginning at a line start) on two threads: this
-// thread feeds parts 0, 1, ... to `state` in turn while another reads parts from the last
-// backwards, each into a detached state of its own, until the two meet; then the detached
-// parts are appended in order, and a part that cannot be appended is fed to `state` in
-// sequence instead. The result is that of feeding every part in turn. The hook is called
+// thread feeds parts 0, 1, ... to `state` in turn while another starts in the middle of the
+// parts left and reads forward, its run of parts into one detached state; once a thread
+// reaches the other's parts it takes single parts (this thread from the last backwards, the
+// other from just before its run), each read alone into a detached state. Then the detached
+// readings are appended in text order, and a part that cannot be appended is fed to `state`
+// in sequence instead. The result is that of feeding every part in turn. The hook is called
 // on this thread only, also while it waits. Does not finish `state`. `part_bytes`: the
-// size of each part, from which a detached part reserves its room (none for a part beyond
-// its entries). False when a part could not be read. `merged`: detached parts appended.
-// `sharing`: see ObjPartSharing.
+// size of each part, from which a detached reading reserves its room. False when a part
+// could not be read. `merged`: parts read detached and appended. `sharing`: see
+// ObjPartSharing.
 bool ReadObjTextInParts(ObjTextState& state, size_t parts, const ObjPartReader& read,
                         const std::vector<uint64_t>& part_bytes, size_t& merged,
                         ObjPartSharing sharing = ObjPartSharing::kMeetInTheMiddle);

@@ -68,7 +68,9 @@ size_t ExpectEverySplitReadsTheSame(const std::string& text) {
     return merged;
 }
 
-// Reads the text cut into parts of every small size; returns the parts merged.
+// Reads the text cut into parts of every small size; returns the parts merged when the other
+// thread takes every later part. Shared as the file reader shares them, each thread's run,
+// single parts and the parts nobody took must come together in text order just the same.
 size_t ExpectTinyPartsReadTheSame(const std::string& text) {
     const ObjText reference = Sequential(text);
     size_t merged = 0;
@@ -79,6 +81,10 @@ size_t ExpectTinyPartsReadTheSame(const std::string& text) {
         ObjText parts;
         merged += ParseObjTextInParts(text.data(), text.data() + text.size(), splits, parts, {}, kRest);
         ExpectSameReading(reference, parts);
+        ObjText shared;
+        ParseObjTextInParts(text.data(), text.data() + text.size(), splits, shared, {},
+                            ObjPartSharing::kMeetInTheMiddle);
+        ExpectSameReading(reference, shared);
     }
     return merged;
 }
