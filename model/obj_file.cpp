@@ -43,14 +43,24 @@ void FeedWholeLines(ObjTextState& state, std::unique_ptr<char[]>& buffer, size_t
     filled = remaining;
 }
 
+// A thread's block buffer, kept from part to part: a fresh one would be faulted in again.
+struct BlockBuffer {
+    std::unique_ptr<char[]> bytes;
+    size_t capacity = 0;
+};
+
 // Feeds the bytes of the file from `from` up to `to` to `state` in blocks, each up to its
 // last line feed. `last`: the range ends the file, its text after the final line feed is the
 // last line; otherwise the range must end with a line feed. Stops early once a detached part
 // needs reading in sequence.
 bool FeedFileRange(const files::ReadableFile& file, uint64_t from, uint64_t to, size_t block_size,
-                   ObjTextState& state, bool last) {
-    size_t capacity = std::max<size_t>(block_size, 16);
-    std::unique_ptr<char[]> buffer(new char[capacity]);
+                   BlockBuffer& block, ObjTextState& state, bool last) {
+    if (block.capacity < std::max<size_t>(block_size, 16)) {
+        block.capacity = std::max<size_t>(block_size, 16);
+        block.bytes.reset(new char[block.capacity]);
+    }
+    std::unique_ptr<char[]>& buffer = block.bytes;
+    size_t& capacity = block.capacity;
     size_t filled = 0;
     uint64_t offset = from;
     for (;;) {
@@ -116,11 +126,15 @@ bool ReadInParts(const files::ReadableFile& file, const std::vector<uint64_t>& b
     std::vector<uint64_t> part_bytes(parts);
     for (size_t i = 0; i < parts; ++i) part_bytes[i] = bounds[i + 1] - bounds[i];
     size_t merged = 0;
+    // Only this thread and the one other thread read.
+    BlockBuffer this_thread_block, other_thread_block;
+    const std::thread::id this_thread = std::this_thread::get_id();
     const bool ok = ReadObjTextInParts(
         state, parts,
         [&](ObjTextState& s, size_t i) {
             const bool last = i + 1 == parts;
-            return FeedFileRange(file, bounds[i], bounds[i + 1], how.block_size, s, last);
+            BlockBuffer& block = std::this_thread::get_id() == this_thread ? this_thread_block : other_thread_block;
+            return FeedFileRange(file, bounds[i], bounds[i + 1], how.block_size, block, s, last);
         },
         part_bytes, merged, how.sharing);
     last_merged_parts = merged;
@@ -147,7 +161,8 @@ bool ReadObjFile(const char* path, ObjText& out, ObjLineHook hook, const ObjFile
         if (bounds.size() >= 3) {
             ok = ReadInParts(file, bounds, how, state);
         } else {
-            ok = FeedFileRange(file, 0, size, how.block_size, state, true);
+            BlockBuffer block;
+            ok = FeedFileRange(file, 0, size, how.block_size, block, state, true);
         }
         if (ok) FinishObjText(state);
     } catch (const std::bad_alloc&) {

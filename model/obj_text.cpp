@@ -488,6 +488,26 @@ void ReadContinuedLine(ObjTextState& state, const char* p, const char* le, bool 
     joined.clear();
 }
 
+// Counts the indices of the triangles a detached reading added since the last call into its
+// highest indices. Called after every piece, while those triangles are still in the cache.
+void NoteHighestIndices(ObjTextState& part) {
+    const std::vector<tiangle_face>& tris = part.out->triangles;
+    // Each index plus one, so that a missing texture coordinate or normal (all bits set)
+    // wraps to 0 and counts as none: a loop without branches. Stored indices stay below
+    // 0xFFFFFFF0, so no other index wraps.
+    static_assert(uint32_t(kNoTexcoord + 1) == 0 && uint32_t(kNoNormal + 1) == 0, "missing indices wrap to 0");
+    uint32_t above[3];
+    for (int k = 0; k < 3; ++k) above[k] = uint32_t(part.highest_index[k] + 1);
+    for (size_t i = std::min(part.triangles_noted, tris.size()); i < tris.size(); ++i) {
+        const tiangle_face& t = tris[i];
+        above[0] = std::max({above[0], t.pos0 + 1, t.pos1 + 1, t.pos2 + 1});
+        above[1] = std::max({above[1], t.uv0 + 1, t.uv1 + 1, t.uv2 + 1});
+        above[2] = std::max({above[2], t.nrm0 + 1, t.nrm1 + 1, t.nrm2 + 1});
+    }
+    for (int k = 0; k < 3; ++k) part.highest_index[k] = int64_t(above[k]) - 1;
+    part.triangles_noted = tris.size();
+}
+
 }  // namespace
 
 void BeginObjText(ObjTextState& state, ObjText& out, ObjLineHook hook) {
@@ -525,6 +545,7 @@ void FeedObjText(ObjTextState& state, const char* begin, const char* end, bool l
         if (!nl) break;
         p = next;
     }
+    if (state.detached) NoteHighestIndices(state);
 }
 
 void FinishObjText(ObjTextState& state) {
@@ -550,20 +571,7 @@ void BeginDetachedObjText(ObjTextState& state, ObjText& out, ObjLineHook hook) {
     state.at_text_start = false;
 }
 
-void EndDetachedObjText(ObjTextState& part) {
-    if (part.out == nullptr) return;
-    // Each index plus one, so that a missing texture coordinate or normal (all bits set)
-    // wraps to 0 and counts as none: a loop without branches. Stored indices stay below
-    // 0xFFFFFFF0, so no other index wraps.
-    static_assert(uint32_t(kNoTexcoord + 1) == 0 && uint32_t(kNoNormal + 1) == 0, "missing indices wrap to 0");
-    uint32_t above[3] = {0, 0, 0};
-    for (const tiangle_face& t : part.out->triangles) {
-        above[0] = std::max({above[0], t.pos0 + 1, t.pos1 + 1, t.pos2 + 1});
-        above[1] = std::max({above[1], t.uv0 + 1, t.uv1 + 1, t.uv2 + 1});
-        above[2] = std::max({above[2], t.nrm0 + 1, t.nrm1 + 1, t.nrm2 + 1});
-    }
-    for (int k = 0; k < 3; ++k) part.highest_index[k] = int64_t(above[k]) - 1;
-}
+void EndDetachedObjText(ObjTextState& part) { NoteHighestIndices(part); }
 
 namespace {
 

@@ -81,7 +81,9 @@ struct ObjTextState {
     // relative index, an "l" statement); it stopped there and must be read in sequence.
     bool needs_sequence = false;
     // Highest position, texture-coordinate and normal index its triangles use; -1 for none.
+    // Kept up to date piece by piece: `triangles_noted` triangles are counted in it.
     int64_t highest_index[3] = {-1, -1, -1};
+    size_t triangles_noted = 0;
     // The start of the text is still to come (a byte order mark may stand there).
     bool at_text_start = true;
     // The text ends its lines with lone carriage returns (decided at its first line end).
@@ -101,7 +103,7 @@ void FeedObjText(ObjTextState& state, const char* begin, const char* end, bool l
 // Settles forward references, missing normals and texture coordinates.
 void FinishObjText(ObjTextState& state);
 
-// Ends the reading of a detached part: notes the highest indices its triangles use.
+// Ends the reading of a detached part: its highest indices count every triangle.
 void EndDetachedObjText(ObjTextState& part);
 // Appends a detached part, read after EndDetachedObjText, to the state of the text before
 // it, as if its lines had been fed to `state` in turn: arrays appended, triangle numbers of
