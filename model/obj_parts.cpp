@@ -9,6 +9,7 @@
 #include <future>
 #include <mutex>
 #include <new>
+#include <system_error>
 #include <thread>
 
 namespace {
