@@ -3,6 +3,7 @@
 // Written to run the same on Linux and Windows.
 #include "platform/cpu_load.h"
 #include "platform/files.h"
+#include "platform/memory_hints.h"
 
 #include <gtest/gtest.h>
 
@@ -209,6 +210,31 @@ TEST_F(FilesOnDisk, AnotherSaveOfTheFileLeavesALiveSaveAlone) {
 TEST(CpuLoad, IdleCoresLeaveOutTheCallersCore) {
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     for (int i = 0; i < 20; ++i) EXPECT_LT(cpu::IdleCoresNow(), cores);
+}
+
+// Scratch vectors on both sides of the size from which blocks come straight from the system:
+// filled on one thread and read, copied and freed on another (as a load's second thread
+// hands its work over), grown across that size, and zero where a value was given.
+TEST(ScratchMemory, BlocksOfEitherSizeKeepTheirValuesAcrossThreadsAndGrowth) {
+    for (size_t count : {size_t(1000), size_t(3) << 20}) {
+        SCOPED_TRACE(count);
+        files::ScratchVector<uint32_t> filled;
+        std::thread([&] {
+            filled.resize(count);
+            for (size_t i = 0; i < count; ++i) filled[i] = uint32_t(i * 7 + 1);
+        }).join();
+        const files::ScratchVector<uint32_t> copy(filled);
+        filled = files::ScratchVector<uint32_t>();
+        EXPECT_EQ(copy[count - 1], uint32_t((count - 1) * 7 + 1));
+        EXPECT_EQ(copy[count / 2], uint32_t(count / 2 * 7 + 1));
+        files::ScratchVector<uint64_t> zeros(count, 0);
+        EXPECT_EQ(std::count(zeros.begin(), zeros.end(), 0u), std::ptrdiff_t(count));
+    }
+    files::ScratchVector<size_t> grown;
+    for (size_t i = 0; i < (size_t(1) << 18); ++i) grown.push_back(i);
+    EXPECT_EQ(grown.size(), size_t(1) << 18);
+    EXPECT_EQ(grown[1000], 1000u);
+    EXPECT_EQ(grown.back(), (size_t(1) << 18) - 1);
 }
 
 }  // namespace
