@@ -47,6 +47,9 @@ void CreateServices(morva::Window* window) {
     mgrInput = new Cinput(window);
     mgrShader = new cshader();
     mgrObj = new cloadobj(mgrText, mgrShader);
+    mgrObj->list_context = SharedListContext{
+        window, [](void* w) { return morva::MakeWindowListContextCurrent(static_cast<morva::Window*>(w)); },
+        [](void* w) { morva::ReleaseWindowListContext(static_cast<morva::Window*>(w)); }};
     glEnable(GL_TEXTURE_2D);
     const int font = mgrText->Load("maps/font.bmp");
     const int back = mgrText->Load("maps/back.jpg");

@@ -280,14 +280,18 @@ void CheckDriverMemory() {
 // when a core is idle; below, starting the thread costs about as much as it saves.
 constexpr uint32_t kSecondThreadFromTriangles = 1024;
 
-// The part of a load that needs no GL and only reads the model's arrays (the box and the
-// tree on it, the shadow list's strips), done on a second thread while the loading thread records the
-// shaded, glow and plain lists. The thread ends before the object does, also when the
-// loading thread leaves with an exception.
+// The part of a load that only reads the model's arrays (the box and the tree on it, the
+// shadow list's strips, and with a shared list context the shadow list itself), done on a
+// second thread while the loading thread records the shaded, glow and plain lists. The
+// thread ends before the object does, also when the loading thread leaves with an exception.
 struct GeometryWork {
     ShadowStrips strips;
     double box_ms = 0;
     double tree_ms = 0;
+    const SharedListContext* lists = nullptr;  // null: the loading thread records the shadow list
+    ListRecording mode = ListRecording::kImmediate;
+    size_t vertices = 0;          // sent into the shadow list on this thread
+    bool shadow_recorded = false;
     std::exception_ptr failure;  // what the thread threw (running out of memory)
     std::thread thread;
 
@@ -300,11 +304,30 @@ struct GeometryWork {
     }
 };
 
-// Starts the box, the tree and the shadow strips on a second thread when the model is large enough
-// and a core would otherwise stand idle; false when the loading thread is to do them.
-bool StartGeometryWork(cloadobj_conteiner& m, GeometryWork& work) {
+// Records the shadow list on the shared list context, current on this thread meanwhile.
+void RecordShadowOnListContext(cloadobj_conteiner& m, GeometryWork& work) {
+    const SharedListContext& lists = *work.lists;
+    if (!lists.make_current(lists.owner)) return;
+    try {
+        RecordShadowList(work.mode, work.vertices, m, work.strips);
+        // Complete before the loading thread calls the list from its own context.
+        glFinish();
+        CheckDriverMemory();
+        work.shadow_recorded = true;
+    } catch (...) {
+        EndListBeingRecorded();
+        lists.release(lists.owner);
+        throw;
+    }
+    lists.release(lists.owner);
+}
+
+// Starts the box, the tree and the shadow strips (and list, see GeometryWork) on a second
+// thread when the model is large enough and a core would otherwise stand idle; false when
+// the loading thread is to do them.
+bool StartGeometryWork(cloadobj_conteiner& m, GeometryWork& work, bool only_when_core_idle) {
     if (m.triangle_count < kSecondThreadFromTriangles || std::thread::hardware_concurrency() < 2 ||
-        cpu::IdleCoresNow() < 1) {
+        (only_when_core_idle && cpu::IdleCoresNow() < 1)) {
         return false;
     }
     try {
@@ -312,8 +335,9 @@ bool StartGeometryWork(cloadobj_conteiner& m, GeometryWork& work) {
             try {
                 // No progress reports from here: they draw, and drawing is the GL thread's.
                 ProgressClock silent{nullptr, TickCount()};
-                BuildBoxAndTree(m, silent, work.box_ms, work.tree_ms);
                 work.strips = FindShadowStrips(m);
+                if (work.lists) RecordShadowOnListContext(m, work);
+                BuildBoxAndTree(m, silent, work.box_ms, work.tree_ms);
             } catch (...) {
                 work.failure = std::current_exception();
             }
@@ -347,7 +371,9 @@ void ReadAndRecord(cloadobj& loader, cloadobj_conteiner& m, const char* path, Lo
     times.copy = NowMs() - t;
     text = ObjText{};
     GeometryWork work;
-    times.geometry_on_second_thread = StartGeometryWork(m, work);
+    if (loader.list_context.make_current && loader.list_context.release) work.lists = &loader.list_context;
+    work.mode = loader.list_recording;
+    times.geometry_on_second_thread = StartGeometryWork(m, work, loader.second_thread_only_when_core_idle);
     if (!times.geometry_on_second_thread) BuildBoxAndTree(m, clock, times.box, times.tree);
     if (!ListsFitInMemory(m)) throw std::bad_alloc();
     CheckDriverMemory();
@@ -367,10 +393,12 @@ void ReadAndRecord(cloadobj& loader, cloadobj_conteiner& m, const char* path, Lo
         if (work.failure) std::rethrow_exception(work.failure);
         times.box = work.box_ms;
         times.tree = work.tree_ms;
+        times.list_vertices += work.vertices;
+        times.shadow_on_second_thread = work.shadow_recorded;
     } else {
         work.strips = FindShadowStrips(m);
     }
-    RecordShadowList(loader, m, work.strips);
+    if (!work.shadow_recorded) RecordShadowList(loader.list_recording, times.list_vertices, m, work.strips);
     work.strips = ShadowStrips{};
     times.list_shadow = NowMs() - t;
     CheckDriverMemory();

@@ -100,8 +100,21 @@ struct LoadPhaseTimes {
     // thread's time), and how long the loading thread waited for it afterwards.
     bool geometry_on_second_thread = false;
     double geometry_wait = 0;
+    // Whether the second thread also recorded the shadow list, on the shared list context
+    // (list_shadow then counts only the wait).
+    bool shadow_on_second_thread = false;
     // Vertices sent into the display lists while compiling (runs and shadow together).
     size_t list_vertices = 0;
+};
+
+// A second GL context sharing display lists with the loader's, which the load's second
+// thread makes current to record the shadow list while the loading thread records the
+// others. Supplied by whoever made the GL context; without one (the default) every list is
+// recorded on the loading thread.
+struct SharedListContext {
+    void* owner = nullptr;
+    bool (*make_current)(void* owner) = nullptr;   // false: the context is not to be had
+    void (*release)(void* owner) = nullptr;
 };
 
 class cloadobj {
@@ -114,6 +127,10 @@ public:
     GLEntryPoints gl;              // the texture-unit switch of the display lists
     ListRecording list_recording = ListRecording::kImmediate;
     LoadPhaseTimes last_load;      // phases of the latest LoadObj
+    SharedListContext list_context;
+    // A load of 1024 triangles and more hands the box, the tree and the shadow strips (and
+    // list, given list_context) to a second thread only when a core is idle; false: always.
+    bool second_thread_only_when_core_idle = true;
 
     // Fills the entry-point table, builds the model program from test.vert and test.frag in
     // the working directory and sets its eight sampler units. Needs a current GL context.
@@ -196,7 +213,9 @@ struct ShadowStrips {
     PositionSequences walls;   // chains of outline edges
 };
 ShadowStrips FindShadowStrips(const cloadobj_conteiner& model);
-void RecordShadowList(cloadobj& loader, cloadobj_conteiner& model, const ShadowStrips& strips);
+// Records the shadow list into a new list name on the current context; `vertices` counts
+// what it sends.
+void RecordShadowList(ListRecording mode, size_t& vertices, cloadobj_conteiner& model, const ShadowStrips& strips);
 // Deletes the model's display lists and sets their names to 0.
 void DeleteModelLists(cloadobj_conteiner& model);
 

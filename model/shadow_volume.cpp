@@ -369,15 +369,15 @@ ShadowStrips FindShadowStrips(const cloadobj_conteiner& model) {
     return strips;
 }
 
-void RecordShadowList(cloadobj& loader, cloadobj_conteiner& model, const ShadowStrips& strips) {
+void RecordShadowList(ListRecording mode, size_t& vertices, cloadobj_conteiner& model, const ShadowStrips& strips) {
     model.list_shadow = glGenLists(1);
     glNewList(model.list_shadow, GL_COMPILE);
-    SendShadowStrips(model, strips, loader.list_recording, loader.last_load.list_vertices);
+    SendShadowStrips(model, strips, mode, vertices);
     glEndList();
 }
 
 void CompileShadowList(cloadobj& loader, cloadobj_conteiner& model) {
-    RecordShadowList(loader, model, FindShadowStrips(model));
+    RecordShadowList(loader.list_recording, loader.last_load.list_vertices, model, FindShadowStrips(model));
 }
 
 void AppendShadowPrisms(const cloadobj_conteiner& model, std::vector<float>& corners) {

@@ -105,6 +105,11 @@ bool CreateOffscreenGL(OffscreenGL& gl, int width, int height) {
         return false;
     }
     gl.context = context;
+    // Made current without a surface on the thread that uses it.
+    if (HasExtension(eglQueryString(dpy, EGL_EXTENSIONS), "EGL_KHR_surfaceless_context")) {
+        EGLContext list_context = eglCreateContext(dpy, config, context, contextAttribs);
+        gl.list_context = list_context == EGL_NO_CONTEXT ? nullptr : list_context;
+    }
     if (!eglMakeCurrent(dpy, surface, surface, context)) {
         gl.error = "eglMakeCurrent failed";
         DestroyOffscreenGL(gl);
@@ -121,13 +126,25 @@ void DestroyOffscreenGL(OffscreenGL& gl) {
     if (gl.display) {
         EGLDisplay dpy = gl.display;
         eglMakeCurrent(dpy, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+        if (gl.list_context) eglDestroyContext(dpy, gl.list_context);
         if (gl.context) eglDestroyContext(dpy, gl.context);
         if (gl.surface) eglDestroySurface(dpy, gl.surface);
         eglTerminate(dpy);
         eglReleaseThread();
     }
-    gl.display = gl.context = gl.surface = nullptr;
+    gl.display = gl.context = gl.surface = gl.list_context = nullptr;
     gl.width = gl.height = 0;
+}
+
+bool MakeListContextCurrent(const OffscreenGL& gl) {
+    if (!gl.display || !gl.list_context) return false;
+    return eglMakeCurrent(gl.display, EGL_NO_SURFACE, EGL_NO_SURFACE, gl.list_context) == EGL_TRUE;
+}
+
+void ReleaseListContext(const OffscreenGL& gl) {
+    if (!gl.display) return;
+    eglMakeCurrent(gl.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    eglReleaseThread();
 }
 
 void FinishOffscreenGL(const OffscreenGL&) { glFinish(); }

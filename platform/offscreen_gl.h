@@ -12,6 +12,9 @@ struct OffscreenGL {
     void* display = nullptr;   // EGLDisplay (Windows: the device context)
     void* context = nullptr;   // EGLContext (Windows: the GL context)
     void* surface = nullptr;   // EGLSurface (Windows: the hidden window)
+    // A second context sharing display lists with `context`, for recording lists on a
+    // second thread (see MakeListContextCurrent); null when the system offers none.
+    void* list_context = nullptr;
     int width = 0;
     int height = 0;
     std::string error;         // why creation failed, empty on success
@@ -24,6 +27,12 @@ bool CreateOffscreenGL(OffscreenGL& gl, int width, int height);
 
 // Releases the context and surface; safe on a context that failed to be created.
 void DestroyOffscreenGL(OffscreenGL& gl);
+
+// Makes the list context current on the calling thread, which must not be the thread the
+// main context is current on; false when there is none or it cannot be made current.
+// ReleaseListContext leaves the calling thread without a context again.
+bool MakeListContextCurrent(const OffscreenGL& gl);
+void ReleaseListContext(const OffscreenGL& gl);
 
 // Finishes all drawing (the pbuffer has no front buffer to swap to).
 void FinishOffscreenGL(const OffscreenGL& gl);

@@ -71,6 +71,12 @@ void DestroyOffscreenGL(OffscreenGL& gl) {
     gl.width = gl.height = 0;
 }
 
+// The offscreen context on Windows (tests and tools) has no list context: every list is
+// recorded on the thread that draws.
+bool MakeListContextCurrent(const OffscreenGL&) { return false; }
+
+void ReleaseListContext(const OffscreenGL&) {}
+
 void FinishOffscreenGL(const OffscreenGL&) { glFinish(); }
 
 // The driver's modules stay loaded for the life of the process on Windows.

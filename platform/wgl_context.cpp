@@ -72,4 +72,29 @@ void DeleteGLContext(HGLRC context) {
     wglDeleteContext(context);
 }
 
+WglListContext CreateWglListContext(HGLRC shared) {
+    WglListContext list;
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_OWNDC;
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"MorvaListContext";
+    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return list;
+    list.window = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                  wc.hInstance, nullptr);
+    if (list.window) list.dc = GetDC(list.window);
+    if (list.dc && SetEditorPixelFormat(list.dc, nullptr)) list.context = wglCreateContext(list.dc);
+    // The new context holds no lists yet, as sharing requires.
+    if (!list.context || !wglShareLists(shared, list.context)) DestroyWglListContext(list);
+    return list;
+}
+
+void DestroyWglListContext(WglListContext& list) {
+    DeleteGLContext(list.context);
+    if (list.window && list.dc) ReleaseDC(list.window, list.dc);
+    if (list.window) DestroyWindow(list.window);
+    list = WglListContext{};
+}
+
 }  // namespace morva

@@ -20,4 +20,15 @@ HGLRC CreateCurrentGLContext(HDC dc, std::string* error);
 // Releases the current context and deletes `context`; safe on null.
 void DeleteGLContext(HGLRC context);
 
+// A context for another thread, sharing display lists with `shared`, on a window of its own
+// that is never shown (the editor window's device context stays the drawing thread's). All
+// null when the system or the driver offers none. Made on the thread that owns `shared`.
+struct WglListContext {
+    HWND window = nullptr;
+    HDC dc = nullptr;
+    HGLRC context = nullptr;
+};
+WglListContext CreateWglListContext(HGLRC shared);
+void DestroyWglListContext(WglListContext& list);
+
 }  // namespace morva

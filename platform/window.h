@@ -123,6 +123,13 @@ Window* CreateMainWindow(const char* title, std::string* error);
 // Closes the window and releases its context. Safe on null.
 void DestroyMainWindow(Window* window);
 
+// A second GL context sharing display lists with the window's, for recording lists on
+// another thread than the one drawing. MakeWindowListContextCurrent makes it current on the
+// calling thread (false when the window has none or it cannot be made current there);
+// ReleaseWindowListContext leaves the calling thread without a context again.
+bool MakeWindowListContextCurrent(Window* window);
+void ReleaseWindowListContext(Window* window);
+
 // Takes at most one pending message without waiting. Returns true and fills `event` when one
 // was taken; false when none was pending (the caller then draws a frame).
 bool PollWindowEvent(Window* window, WindowEvent* event);

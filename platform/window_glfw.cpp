@@ -20,6 +20,7 @@ namespace morva {
 
 struct Window {
     GLFWwindow* handle = nullptr;
+    GLFWwindow* list_window = nullptr;   // never shown; its context shares display lists
     WindowInputState input;
     double wheelRemainder = 0.0;  // fractions of a notch from smooth-scrolling devices
 };
@@ -196,6 +197,8 @@ Window* CreateMainWindow(const char* title, std::string* error) {
         glfwTerminate();
         return nullptr;
     }
+    // Without it lists are recorded on the drawing thread only.
+    window->list_window = glfwCreateWindow(1, 1, "", nullptr, window->handle);
     PlaceAtScreenOrigin(window->handle);
     glfwShowWindow(window->handle);
     InstallCallbacks(window.get());
@@ -211,10 +214,21 @@ Window* CreateMainWindow(const char* title, std::string* error) {
 void DestroyMainWindow(Window* window) {
     if (!window) return;
     glfwMakeContextCurrent(nullptr);
+    if (window->list_window) glfwDestroyWindow(window->list_window);
     glfwDestroyWindow(window->handle);
     glfwTerminate();
     delete window;
     windowOpen = false;
+}
+
+bool MakeWindowListContextCurrent(Window* window) {
+    if (!window || !window->list_window) return false;
+    glfwMakeContextCurrent(window->list_window);
+    return glfwGetCurrentContext() == window->list_window;
+}
+
+void ReleaseWindowListContext(Window* window) {
+    if (window && window->list_window) glfwMakeContextCurrent(nullptr);
 }
 
 WindowInputState* InputStateOf(Window* window) { return window ? &window->input : nullptr; }

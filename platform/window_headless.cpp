@@ -75,6 +75,12 @@ void DestroyMainWindow(Window* window) {
     windowOpen = false;
 }
 
+bool MakeWindowListContextCurrent(Window* window) { return window && MakeListContextCurrent(window->gl); }
+
+void ReleaseWindowListContext(Window* window) {
+    if (window) ReleaseListContext(window->gl);
+}
+
 WindowInputState* InputStateOf(Window* window) { return window ? &window->input : nullptr; }
 
 bool PollWindowEvent(Window* window, WindowEvent* event) {

@@ -28,6 +28,7 @@ struct Window {
     HWND hwnd = nullptr;
     HDC dc = nullptr;
     HGLRC context = nullptr;
+    WglListContext lists;   // shares display lists with `context`; all null when there is none
     WindowInputState input;
     wchar_t pendingHighSurrogate = 0;  // first half of a character beyond U+FFFF
 };
@@ -256,6 +257,7 @@ std::string GLDriverName() {
 }
 
 void DestroyPartial(Window& w) {
+    DestroyWglListContext(w.lists);
     DeleteGLContext(w.context);
     if (w.hwnd && w.dc) ReleaseDC(w.hwnd, w.dc);
     if (w.hwnd) DestroyWindow(w.hwnd);
@@ -321,6 +323,7 @@ Window* CreateMainWindow(const char* title, std::string* error) {
         return nullptr;
     }
     EnableSwapInterval();
+    window->lists = CreateWglListContext(window->context);
     DragAcceptFiles(window->hwnd, TRUE);
     ShowWindow(window->hwnd, SW_SHOW);
     UpdateWindow(window->hwnd);
@@ -336,6 +339,14 @@ void DestroyMainWindow(Window* window) {
     DestroyPartial(*window);
     delete window;
     windowOpen = false;
+}
+
+bool MakeWindowListContextCurrent(Window* window) {
+    return window && window->lists.context && wglMakeCurrent(window->lists.dc, window->lists.context);
+}
+
+void ReleaseWindowListContext(Window* window) {
+    if (window && window->lists.context) wglMakeCurrent(nullptr, nullptr);
 }
 
 bool PollWindowEvent(Window* window, WindowEvent* event) {

@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -171,6 +172,11 @@ protected:
         textures = std::make_unique<Ctexture>();
         shaders = std::make_unique<cshader>();
         loader = std::make_unique<cloadobj>(textures.get(), shaders.get());
+        // Models of 1024 triangles and more work out their shadow on a second thread and
+        // record its list there on the list context: the list must shadow the same pixels.
+        loader->list_context = SharedListContext{nullptr, [](void*) { return morva_test::MakeListContextCurrent(); },
+                                                 [](void*) { morva_test::ReleaseListContext(); }};
+        loader->second_thread_only_when_core_idle = false;
         std::filesystem::current_path(previous);
         temp = morva_test::MakeTempDir();
         ASSERT_FALSE(temp.empty());
@@ -248,6 +254,7 @@ protected:
 TEST_F(ShadowOutlineTest, ClosedMeshOutlineShadowsThePrismPixels) {
     cloadobj_conteiner* m = LoadText(ClosedSphere(0.5f, 0.2f, 24, 40), "sphere.obj");
     ASSERT_EQ(m->triangle_count, 24u * 40u * 2u);
+    EXPECT_EQ(loader->last_load.geometry_on_second_thread, std::thread::hardware_concurrency() >= 2);
     ExpectSameShadowAsPrisms(m, "shadow_outline_sphere.png");
     // The lower half casts; of its prisms only the caps and the equator ring remain.
     const ShadowVolumeSize size = MeasureShadowVolume(*m);

@@ -41,6 +41,10 @@ bool EnsureGLContext() {
 
 std::string GLContextError() { return Context().gl.error; }
 
+bool MakeListContextCurrent() { return Context().ok && morva::MakeListContextCurrent(Context().gl); }
+
+void ReleaseListContext() { morva::ReleaseListContext(Context().gl); }
+
 Pixels ReadPixels(int x, int y, int w, int h) {
     Pixels p;
     p.width = w;

@@ -26,6 +26,10 @@ struct Pixels {
 bool EnsureGLContext();
 // Why the context could not be created.
 std::string GLContextError();
+// The second context sharing display lists with the shared one, made current on (and
+// released from) a thread other than the test's; false when there is none.
+bool MakeListContextCurrent();
+void ReleaseListContext();
 
 Pixels ReadPixels(int x, int y, int w, int h);
 Pixels ReadFramebuffer();
