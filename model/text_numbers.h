@@ -139,6 +139,43 @@ inline bool ReadPlainDecimal(const char*& p, const char* end, const char* readab
     return true;
 }
 
+// The common short decimal of a model file, [-]digits[.digits] with fewer than eight digits
+// on either side of the dot, read with one eight-byte load per side and no loop; `end` is
+// the end of the line and at least eight bytes beyond the dot must be readable. The
+// number must end at a blank or at `end`. False, p unchanged, for anything else (the
+// caller then reads it the general way).
+inline bool ReadShortDecimal(const char*& p, const char* end, float& out) {
+    const char* q = p;
+    const bool negative = *q == '-';
+    q += negative;
+    uint64_t whole = 0, fraction = 0;
+    const unsigned whole_digits = EightDigits(q, whole);
+    q += whole_digits;
+    unsigned fraction_digits = 0;
+    if (*q == '.') {
+        fraction_digits = EightDigits(q + 1, fraction);
+        q += 1 + fraction_digits;
+    }
+    if (whole_digits == 8 || fraction_digits == 8 || whole_digits + fraction_digits == 0 || q > end ||
+        (q < end && *q != ' ' && *q != '\t')) {
+        return false;
+    }
+    const uint64_t m = whole * kIntegerPowersOfTen[fraction_digits] + fraction;
+    float v = 0.0f;
+    if (m <= (uint64_t(1) << 24)) {
+        v = float(m) / float(kExactPowersOfTen[fraction_digits]);
+    } else {
+        const double d = double(m) / kExactPowersOfTen[fraction_digits];
+        uint64_t bits;
+        std::memcpy(&bits, &d, sizeof bits);
+        if ((bits & 0x1FFFFFFFu) == 0x10000000u) return false;
+        v = float(d);
+    }
+    out = negative ? -v : v;
+    p = q;
+    return true;
+}
+
 // Reads the decimal number that starts at p (NumberStartsAt(p, end) must hold): sign,
 // digits, fraction and exponent, correctly rounded to float. Values too large for a float
 // read as 0, so that a broken file cannot put infinities into a model.

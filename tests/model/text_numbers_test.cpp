@@ -58,6 +58,7 @@ TEST(TextNumbers, DigitRunStopsAtTheLineEvenWhenMoreTextCouldBeLoaded) {
 
 TEST(TextNumbers, PlainDecimalsMatchCorrectRoundingOnRandomNumbers) {
     std::mt19937_64 rng(99);
+    int short_numbers = 0, short_taken = 0;
     for (int i = 0; i < 200000; ++i) {
         std::string text;
         if (rng() % 2) text += '-';
@@ -73,7 +74,38 @@ TEST(TextNumbers, PlainDecimalsMatchCorrectRoundingOnRandomNumbers) {
         const float got = Read(text, &consumed);
         ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << text;
         ASSERT_EQ(consumed, text.size()) << text;
+        // The short reader takes such numbers with fewer than eight digits a side (all but
+        // exact ties between two floats) and reads them the same; anything it refuses is left
+        // to the general reader untouched.
+        const std::string line = text + " 1\n........";
+        const char* p = line.data();
+        float short_value = 0.0f;
+        const bool taken = ReadShortDecimal(p, line.data() + text.size() + 2, short_value);
+        if (int_digits < 8 && fraction_digits < 8) {
+            ++short_numbers;
+            short_taken += taken;
+        }
+        if (taken) {
+            ASSERT_EQ(std::memcmp(&short_value, &expected, sizeof short_value), 0) << text;
+            ASSERT_EQ(p, line.data() + text.size()) << text;
+        } else {
+            ASSERT_EQ(p, line.data()) << text;
+        }
     }
+    EXPECT_GT(short_taken, short_numbers * 99 / 100);
+}
+
+TEST(TextNumbers, ShortReaderRefusesWhatItCannotSettle) {
+    // A decimal exactly halfway between two floats, a number running into other text, and
+    // forms without digits: refused with p unchanged.
+    for (const std::string number : {"8388609.5", "1e5", "2/3", "-", ".", "+1", "12345678.5", "1.12345678"}) {
+        const std::string line = number + "\n........";
+        const char* p = line.data();
+        float value = 0.0f;
+        EXPECT_FALSE(ReadShortDecimal(p, line.data() + number.size(), value)) << number;
+        EXPECT_EQ(p, line.data()) << number;
+    }
+    EXPECT_EQ(Read("8388609.5"), 8388610.0f);  // the general reader rounds the tie to even
 }
 
 TEST(TextNumbers, HalfwayDecimalsRoundToEven) {
