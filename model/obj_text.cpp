@@ -2,6 +2,7 @@
 // checks forward references and supplies missing texture coordinates and normals.
 #include "model/obj_text.h"
 
+#include "model/obj_plain_lines.h"
 #include "model/text_numbers.h"
 #include "platform/memory_hints.h"
 
@@ -106,27 +107,22 @@ inline void ReadFloats(const ObjReader& r, const char* p, const char* le, float*
     for (; i < n; ++i) out[i] = NextFloat(p, le, r.buffer_end);
 }
 
-// x / 50 in single precision as one double multiplication, which costs a fraction of a
-// float division: the double nearest to 1/50 times a float always rounds to the same
-// float as the exact quotient (checked for every float).
-inline float OneFiftieth(float x) { return float(double(x) * (1.0 / 50.0)); }
-
 void ReadPosition(ObjReader& r, const char* p, const char* le) {
     float v[3];
     ReadFloats(r, p, le, v, 3);
-    r.out.positions.emplace_back(OneFiftieth(v[0]), OneFiftieth(v[2]), OneFiftieth(v[1]), 0.0f);
+    AppendPosition(r.out, v);
 }
 
 void ReadNormal(ObjReader& r, const char* p, const char* le) {
     float v[3];
     ReadFloats(r, p, le, v, 3);
-    r.out.normals.emplace_back(OneFiftieth(v[0]), OneFiftieth(v[2]), OneFiftieth(v[1]), 0.0f);
+    AppendNormal(r.out, v);
 }
 
 void ReadTexcoord(ObjReader& r, const char* p, const char* le) {
     float v[2];
     ReadFloats(r, p, le, v, 2);
-    r.out.texcoords.emplace_back(v[0], 1.0f - v[1], 0.0f, 0.0f);
+    AppendTexcoord(r.out, v);
 }
 
 struct Corner {
@@ -520,6 +516,14 @@ void NoteHighestIndices(ObjTextState& part) {
     part.triangles_noted = tris.size();
 }
 
+inline void CountLine(ObjTextState& state) {
+    ++state.out->line_count;
+    if (--state.until_hook == 0) {
+        state.until_hook = kObjLineHookInterval;
+        if (state.hook.call) state.hook.call(state.hook.context, state.out->line_count);
+    }
+}
+
 }  // namespace
 
 void BeginObjText(ObjTextState& state, ObjText& out, ObjLineHook hook) {
@@ -536,6 +540,13 @@ void FeedObjText(ObjTextState& state, const char* begin, const char* end, bool l
     ObjReader reader{*state.out, end, state.pending, state.missing_texcoord, state.detached,
                      state.needs_sequence};
     while (!state.needs_sequence) {
+        if (end - p >= ptrdiff_t(kPlainLineReadable) && !state.cr_lines && state.continued.empty()) {
+            if (const char* next = ReadPlainLine(*state.out, p, state.detached)) {
+                CountLine(state);
+                p = next;
+                continue;
+            }
+        }
         const char* nl = state.cr_lines
                              ? FindLineBreak(p, end)
                              : p < end ? static_cast<const char*>(std::memchr(p, '\n', size_t(end - p))) : nullptr;
@@ -549,11 +560,7 @@ void FeedObjText(ObjTextState& state, const char* begin, const char* end, bool l
         } else {
             ReadStatement(reader, p, le);
         }
-        ++state.out->line_count;
-        if (--state.until_hook == 0) {
-            state.until_hook = kObjLineHookInterval;
-            if (state.hook.call) state.hook.call(state.hook.context, state.out->line_count);
-        }
+        CountLine(state);
         if (!nl) break;
         p = next;
     }

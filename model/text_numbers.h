@@ -141,9 +141,9 @@ inline bool ReadPlainDecimal(const char*& p, const char* end, const char* readab
 
 // The common short decimal of a model file, [-]digits[.digits] with fewer than eight digits
 // on either side of the dot, read with one eight-byte load per side and no loop; `end` is
-// the end of the line and at least eight bytes beyond the dot must be readable. The
-// number must end at a blank or at `end`. False, p unchanged, for anything else (the
-// caller then reads it the general way).
+// the end of the line (or of the range the caller may read) and at least eight bytes beyond
+// the dot must be readable. The number must end at a blank, a line end or `end`. False, p
+// unchanged, for anything else (the caller then reads it the general way).
 inline bool ReadShortDecimal(const char*& p, const char* end, float& out) {
     const char* q = p;
     const bool negative = *q == '-';
@@ -157,7 +157,7 @@ inline bool ReadShortDecimal(const char*& p, const char* end, float& out) {
         q += 1 + fraction_digits;
     }
     if (whole_digits == 8 || fraction_digits == 8 || whole_digits + fraction_digits == 0 || q > end ||
-        (q < end && *q != ' ' && *q != '\t')) {
+        (q < end && *q != ' ' && *q != '\t' && *q != '\n' && *q != '\r')) {
         return false;
     }
     const uint64_t m = whole * kIntegerPowersOfTen[fraction_digits] + fraction;

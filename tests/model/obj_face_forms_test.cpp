@@ -1,11 +1,16 @@
-// OBJ faces: the plain form (v/vt/vn corners separated by single spaces) is read by a direct
-// path; every face must read the same whichever path takes it. Each case is written twice,
-// once plainly and once with tabs between the corners (which the direct path leaves to
-// the general reader), and the two readings must agree triangle by triangle.
+// OBJ faces and vertex lines: the plain forms (v/vt/vn corners separated by spaces, short
+// decimals) are read by direct paths; every line must read the same whichever path takes
+// it. Each face is written twice, once plainly and once with tabs between the corners
+// (which the direct paths leave to the general reader), and the two readings must agree
+// triangle by triangle; whole plain lines are read alone and compared with the general
+// reading of the same line.
+#include "model/obj_plain_lines.h"
 #include "model/obj_text.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <random>
 #include <string>
 
 namespace {
@@ -28,8 +33,9 @@ std::string WithTabs(std::string face) {
 
 void ExpectSameReading(const std::string& header, const std::string& face, size_t triangles) {
     SCOPED_TRACE(face);
-    // Text after the face, so that the direct path has room to look ahead.
-    const std::string tail = "# end of the model, with room after the last face\n";
+    // Text after the face, so that the direct paths (the whole-line one too) have room to
+    // look ahead.
+    const std::string tail = "# end of the model, with room after the last face\n" + std::string(kPlainLineReadable, '#');
     ObjText plain, tabbed;
     const std::string a = header + face + "\n" + tail;
     const std::string b = header + "f\t" + WithTabs(face.substr(2)) + "\n" + tail;
@@ -75,6 +81,98 @@ TEST(ObjFaceForms, FaceNamingLaterElementsOrEndingTheTextReadsTheSame) {
     EXPECT_EQ(out.triangles[0].pos2, 2u);
     EXPECT_EQ(out.triangles[1].pos2, 2u);
     EXPECT_EQ(out.triangles[1].nrm0, 0u);
+}
+
+// The line read alone by the whole-line reader, after `header` was read the general way;
+// whether it took the line (then up to its line end exactly) and the model.
+bool ReadWholeLine(const std::string& header, const std::string& line, ObjText& out) {
+    ParseObjText(header.data(), header.data() + header.size(), out);
+    const std::string text = line + std::string(kPlainLineReadable, '\n');
+    const char* after = ReadPlainLine(out, text.data(), false);
+    if (after == nullptr) return false;
+    EXPECT_EQ(after, text.data() + line.size() + 1) << line;
+    return true;
+}
+
+void ExpectSameArrays(const ObjText& a, const ObjText& b, const std::string& line) {
+    SCOPED_TRACE(line);
+    ASSERT_EQ(a.positions.size(), b.positions.size());
+    ASSERT_EQ(a.normals.size(), b.normals.size());
+    ASSERT_EQ(a.texcoords.size(), b.texcoords.size());
+    ASSERT_EQ(a.triangles.size(), b.triangles.size());
+    EXPECT_EQ(std::memcmp(a.positions.data(), b.positions.data(), a.positions.size() * sizeof(cMath::vector4)), 0);
+    EXPECT_EQ(std::memcmp(a.normals.data(), b.normals.data(), a.normals.size() * sizeof(cMath::vector4)), 0);
+    EXPECT_EQ(std::memcmp(a.texcoords.data(), b.texcoords.data(), a.texcoords.size() * sizeof(cMath::vector4)), 0);
+    EXPECT_EQ(std::memcmp(a.triangles.data(), b.triangles.data(), a.triangles.size() * sizeof(tiangle_face)), 0);
+}
+
+// The general reading of the header and the line (short: the whole-line reader has no room).
+ObjText ReadGenerally(const std::string& header, const std::string& line) {
+    ObjText out;
+    const std::string text = header + line;
+    ParseObjText(text.data(), text.data() + text.size(), out);
+    return out;
+}
+
+TEST(ObjPlainLines, TakesOnlyWhatItReadsLikeTheGeneralReader) {
+    const std::string h = Header(12);
+    struct Case {
+        const char* line;  // without its line feed
+        bool taken;
+    };
+    const Case cases[] = {
+        {"v 81.998972 0.000000 -0.212658", true},
+        {"vn -0.5 0.25 1", true},
+        {"vt 0.5 0.25", true},
+        {"v -.5 .25 5.", true},
+        {"v 1 2 3   ", true},               // blanks before the line end
+        {"v 1  2   3\r", true},            // a carriage return before the line feed
+        {"f 1/2/3 4/5/6 7/8/9 10/11/12", true},
+        {"f 1/1/1 2/2/2 3/3/3 \r", true},
+        {"v 1 2 3 4", false},               // a fourth value: the general reader ignores it
+        {"v 1 2", false},                   // a value missing: zero
+        {"v 1e5 2 3", false},               // an exponent
+        {"v 12345678.5 1 2", false},        // eight digits before the dot
+        {"v\t1 2 3", false},
+        {"vt 0.5\t0.25", false},
+        {"f 1//1 2//2 3//3", false},
+        {"f -1/-1/-1 -2/-2/-2 -3/-3/-3", false},
+        {"f 1/1/1 2/2/2 13/1/1", false},    // beyond the positions read
+        {"f 1/1/1 2/2/2 3/3/3 # comment", false},
+        {"f 1/1/1 2/2/2 3/3/3 4/4/4 5/5/5 6/6/6 7/7/7 8/8/8 9/9/9", false},
+        {"l 1 2", false},
+        {"usemtl red", false},
+    };
+    for (const Case& c : cases) {
+        ObjText whole;
+        EXPECT_EQ(ReadWholeLine(h, c.line, whole), c.taken) << c.line;
+        if (c.taken) ExpectSameArrays(whole, ReadGenerally(h, std::string(c.line) + "\n"), c.line);
+    }
+}
+
+TEST(ObjPlainLines, RandomDecimalLinesReadLikeTheGeneralReader) {
+    std::mt19937 rng(7);
+    auto number = [&rng] {
+        std::string s = rng() % 2 ? "-" : "";
+        s += std::to_string(rng() % (rng() % 2 ? 10u : 10000000u));
+        if (rng() % 4) {
+            s += '.';
+            for (unsigned k = 0, n = 1 + rng() % 9; k < n; ++k) s += char('0' + rng() % 10);
+        }
+        return s;
+    };
+    int taken = 0;
+    const char* tags[3] = {"v ", "vn ", "vt "};
+    for (int i = 0; i < 3000; ++i) {
+        const int kind = i % 3;
+        std::string line = tags[kind] + number() + " " + number();
+        if (kind != 2) line += " " + number();
+        ObjText whole;
+        if (!ReadWholeLine("", line, whole)) continue;
+        ++taken;
+        ExpectSameArrays(whole, ReadGenerally("", line + "\n"), line);
+    }
+    EXPECT_GT(taken, 1500);  // eight-digit parts are left to the general reader
 }
 
 }  // namespace
