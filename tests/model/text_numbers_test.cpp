@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
@@ -93,6 +95,42 @@ TEST(TextNumbers, PlainDecimalsMatchCorrectRoundingOnRandomNumbers) {
         }
     }
     EXPECT_GT(short_taken, short_numbers * 99 / 100);
+}
+
+TEST(TextNumbers, ShortReaderRoundsDecimalsNextToHalfwayPointsLikeTheReference) {
+    // Points halfway between two floats that a short decimal can write exactly (floats from
+    // 2^10 to 2^23, whose halfway points need at most seven digits after the dot), and the
+    // decimals one unit of their last digit either side, where a product with an inexact
+    // power of ten could round the wrong way.
+    std::mt19937_64 rng(3);
+    int checked = 0;
+    for (int exponent = 10; exponent < 24; ++exponent) {
+        for (int i = 0; i < 200; ++i) {
+            const float f = std::ldexp(1.0f + float(rng() % (1u << 23)) / float(1u << 23), exponent);
+            const double half = (double(f) + double(std::nextafter(f, 2.0f * f))) / 2.0;
+            char exact[64];
+            std::snprintf(exact, sizeof exact, "%.7f", half);
+            std::string text = exact;
+            while (text.back() == '0') text.pop_back();
+            if (text.back() == '.') text.pop_back();
+            const size_t dot = text.find('.');
+            const size_t fraction = dot == std::string::npos ? 0 : text.size() - dot - 1;
+            const std::string digits = dot == std::string::npos ? text : text.substr(0, dot) + text.substr(dot + 1);
+            const long long whole = std::stoll(digits);
+            for (long long step : {-1LL, 0LL, 1LL}) {
+                std::string near = std::to_string(whole + step);
+                if (fraction > 0) near.insert(near.size() - fraction, ".");
+                const std::string line = near + "\n........";
+                const char* p = line.data();
+                float value = 0.0f;
+                if (!ReadShortDecimal(p, line.data() + near.size(), value)) continue;
+                const float expected = Reference(near);
+                ASSERT_EQ(std::memcmp(&value, &expected, sizeof value), 0) << near;
+                ++checked;
+            }
+        }
+    }
+    EXPECT_GT(checked, 4000);
 }
 
 TEST(TextNumbers, ShortReaderRefusesWhatItCannotSettle) {
