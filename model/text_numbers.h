@@ -59,9 +59,11 @@ inline unsigned LowestSetBit(uint64_t x) {
 inline unsigned EightDigits(const char* p, uint64_t& value) {
     uint64_t chunk;
     std::memcpy(&chunk, p, sizeof chunk);
-    const uint64_t x = chunk ^ 0x3030303030303030ull;  // digits become bytes 0 to 9
-    const uint64_t not_digit = (x & 0xF0F0F0F0F0F0F0F0ull) |
-                               (((x & 0x0F0F0F0F0F0F0F0Full) + 0x0606060606060606ull) & 0xF0F0F0F0F0F0F0F0ull);
+    // Digits become bytes 0 to 9. A byte below '0' borrows from the byte after it in the
+    // subtraction, and one of 10 or more may carry into the byte after it in the test: both
+    // change only bytes after the first that is not a digit, which are never used.
+    const uint64_t x = chunk - 0x3030303030303030ull;
+    const uint64_t not_digit = (x | (x + 0x7676767676767676ull)) & 0x8080808080808080ull;
     const unsigned n = not_digit ? LowestSetBit(not_digit) >> 3 : 8u;
     if (n == 0) {
         value = 0;
