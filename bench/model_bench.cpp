@@ -543,18 +543,33 @@ void ReportProjectPicking(cloadobj& loader, const std::string& big_model, const 
 
 // ---- the editor on the headless window layer ----------------------------------------------
 
+// Forks: true in the child, which is to measure and _exit; false in the parent once the
+// child has ended (or when there is no child to be had).
+bool InChildProcess() {
+    std::fflush(stdout);
+    const pid_t child = fork();
+    if (child < 0) return false;
+    if (child > 0) {
+        int status = 0;
+        waitpid(child, &status, 0);
+        return false;
+    }
+    return true;
+}
+
+// The offscreen context's list context, for recording the shadow list on the load's
+// second thread as the editor does.
+SharedListContext OffscreenListContext(morva::OffscreenGL& gl) {
+    return SharedListContext{
+        &gl, [](void* owner) { return morva::MakeListContextCurrent(*static_cast<morva::OffscreenGL*>(owner)); },
+        [](void* owner) { morva::ReleaseListContext(*static_cast<morva::OffscreenGL*>(owner)); }};
+}
+
 // Resident memory of the editor after start-up, with the large model imported, and after
 // New Project. Runs in a child process started before anything else, so that no earlier
 // load's memory is counted.
 void ReportMemoryRelease(const std::string& big_model) {
-    std::fflush(stdout);
-    const pid_t child = fork();
-    if (child < 0) return;
-    if (child > 0) {
-        int status = 0;
-        waitpid(child, &status, 0);
-        return;
-    }
+    if (!InChildProcess()) return;
     std::string error;
     if (chdir(MORVA_ASSETS_DIR) != 0) _exit(1);
     morva::Window* window = morva::CreateMainWindow("Morva", &error);
@@ -588,14 +603,7 @@ void ReportMemoryRelease(const std::string& big_model) {
 // model (the arrays, the tree and the four display lists) and draws each list once. Run in
 // a child, so that what earlier measurements freed but kept resident cannot absorb it.
 void ReportFreshLoadMemory(const std::string& big_model) {
-    std::fflush(stdout);
-    const pid_t child = fork();
-    if (child < 0) return;
-    if (child > 0) {
-        int status = 0;
-        waitpid(child, &status, 0);
-        return;
-    }
+    if (!InChildProcess()) return;
     if (chdir(MORVA_ASSETS_DIR) != 0) _exit(1);
     morva::OffscreenGL gl;
     if (!morva::CreateOffscreenGL(gl, 1024, 768)) _exit(1);
@@ -603,9 +611,7 @@ void ReportFreshLoadMemory(const std::string& big_model) {
         Ctexture textures;
         cshader shaders;
         cloadobj loader(&textures, &shaders);
-        loader.list_context = SharedListContext{
-            &gl, [](void* owner) { return morva::MakeListContextCurrent(*static_cast<morva::OffscreenGL*>(owner)); },
-            [](void* owner) { morva::ReleaseListContext(*static_cast<morva::OffscreenGL*>(owner)); }};
+        loader.list_context = OffscreenListContext(gl);
         // A first small load sets up what every load shares (the driver's recording state on
         // both contexts, the second thread's stack), which is no cost of the model's triangles.
         const std::string small = std::string(P_tmpdir) + "/morva-bench-warm-up.obj";
@@ -1031,9 +1037,7 @@ int main(int argc, char** argv) {
         cshader shaders;
         cloadobj loader(&textures, &shaders);
         // The shadow list is recorded on a second context when a core is idle, as in the editor.
-        loader.list_context = SharedListContext{
-            &gl, [](void* owner) { return morva::MakeListContextCurrent(*static_cast<morva::OffscreenGL*>(owner)); },
-            [](void* owner) { morva::ReleaseListContext(*static_cast<morva::OffscreenGL*>(owner)); }};
+        loader.list_context = OffscreenListContext(gl);
 
         ImportFigures best;
         best.cpu_ms = best.process_cpu_ms = best.wall_ms = 1e30;
