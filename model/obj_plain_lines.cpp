@@ -1,8 +1,6 @@
 // Whole plain lines of an OBJ text: see obj_plain_lines.h.
 #include "model/obj_plain_lines.h"
 
-#include "model/text_numbers.h"
-
 namespace {
 
 // The byte after the line end at p (a line feed, or a carriage return and line feed), or
@@ -52,24 +50,12 @@ const char* ReadFaceToLineEnd(ObjText& out, const char* p, const uint64_t limits
         if (p >= limit) return nullptr;
         after = AfterLineEnd(p);
         if (after != nullptr) break;  // blanks before the line end
-        for (int k = 0; k < 3; ++k) {
-            uint64_t written = 0;
-            const unsigned digits = EightDigits(p, written);
-            if (digits == 0 || digits == 8 || written == 0 || written > limits[k]) return nullptr;
-            corners[count][k] = uint32_t(written - 1);
-            p += digits;
-            if (k < 2 && *p++ != '/') return nullptr;
-        }
+        if (!ReadPlainCorner(p, limits, corners[count])) return nullptr;
         ++count;
         after = AfterLineEnd(p);
     }
     if (count < 3) return nullptr;
-    for (unsigned i = 2; i < count; ++i) {
-        const uint32_t* a = corners[0];
-        const uint32_t* b = corners[i - 1];
-        const uint32_t* c = corners[i];
-        out.triangles.push_back(tiangle_face{a[0], a[1], a[2], b[0], b[1], b[2], c[0], c[1], c[2]});
-    }
+    AppendFan(out, corners, count);
     return after;
 }
 

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "model/obj_text.h"
+#include "model/text_numbers.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -24,6 +25,31 @@ inline void AppendNormal(ObjText& out, const float v[3]) {
     out.normals.emplace_back(OneFiftieth(v[0]), OneFiftieth(v[2]), OneFiftieth(v[1]), 0.0f);
 }
 inline void AppendTexcoord(ObjText& out, const float v[2]) { out.texcoords.emplace_back(v[0], 1.0f - v[1], 0.0f, 0.0f); }
+
+// One corner "v/vt/vn" at p of indices written from 1 up to `limits` (positions, texture
+// coordinates, normals): the 0-based indices into `corner` and p moved past it; false for
+// anything else. Eight bytes from where each index starts must be readable.
+inline bool ReadPlainCorner(const char*& p, const uint64_t limits[3], uint32_t corner[3]) {
+    for (int k = 0; k < 3; ++k) {
+        uint64_t written = 0;
+        const unsigned digits = EightDigits(p, written);
+        if (digits == 0 || digits == 8 || written == 0 || written > limits[k]) return false;
+        corner[k] = uint32_t(written - 1);
+        p += digits;
+        if (k < 2 && *p++ != '/') return false;
+    }
+    return true;
+}
+
+// The fan (0, 1, 2), (0, 2, 3), ... of a face's `count` corners.
+inline void AppendFan(ObjText& out, const uint32_t (*corners)[3], unsigned count) {
+    const uint32_t* a = corners[0];
+    for (unsigned i = 2; i < count; ++i) {
+        const uint32_t* b = corners[i - 1];
+        const uint32_t* c = corners[i];
+        out.triangles.push_back(tiangle_face{a[0], a[1], a[2], b[0], b[1], b[2], c[0], c[1], c[2]});
+    }
+}
 
 // Bytes from the start of a line that must be readable for ReadPlainLine.
 constexpr size_t kPlainLineReadable = 128;

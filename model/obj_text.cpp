@@ -171,31 +171,18 @@ inline bool ReadPlainFace(ObjReader& r, const char* p, const char* le) {
     if (r.buffer_end - le < 8) return false;
     const uint64_t limits[3] = {r.Known(r.out.positions.size()), r.Known(r.out.texcoords.size()),
                                 r.Known(r.out.normals.size())};
-    Corner corners[8];
+    uint32_t corners[8][3];
     unsigned count = 0;
     for (;;) {
         while (p < le && *p == ' ') ++p;
         if (p >= le) break;
         if (count == 8) return false;
-        uint32_t index[3];
-        for (int k = 0; k < 3; ++k) {
-            // Every byte loaded lies before the piece's end: the line end is followed by 8 more.
-            uint64_t written = 0;
-            const unsigned digits = EightDigits(p, written);
-            if (digits == 0 || digits == 8 || written == 0 || written > limits[k]) return false;
-            index[k] = uint32_t(written - 1);
-            p += digits;
-            if (k < 2) {
-                if (*p != '/') return false;
-                ++p;
-            } else if (p < le && *p != ' ') {
-                return false;
-            }
-        }
-        corners[count++] = Corner{index[0], index[1], index[2]};
+        // Every byte loaded lies before the piece's end: the line end is followed by 8 more.
+        if (!ReadPlainCorner(p, limits, corners[count]) || (p < le && *p != ' ')) return false;
+        ++count;
     }
     if (count < 3) return false;
-    for (unsigned i = 2; i < count; ++i) r.out.triangles.push_back(MakeTriangle(corners[0], corners[i - 1], corners[i]));
+    AppendFan(r.out, corners, count);
     return true;
 }
 
