@@ -11,9 +11,6 @@ inline const char* AfterLineEnd(const char* p) {
     return nullptr;
 }
 
-// `count` short decimals separated by spaces, then blanks and the line end; the byte
-// after the line end, or null. The line end is not known yet: the readers stop at the first
-// byte that is not part of a number, which must be a space or the line end.
 // Every number starts before `p + kNumbersWithin` and takes at most 18 bytes, the blanks
 // after the last stop at `p + kBlanksWithin`, and the line end takes two: all within the
 // kPlainLineReadable bytes the caller holds.
@@ -26,6 +23,9 @@ inline const char* SkipSpaces(const char* p, const char* limit) {
     return p;
 }
 
+// `count` short decimals separated by spaces, then blanks and the line end; the byte
+// after the line end, or null. The line end is not known yet: the readers stop at the first
+// byte that is not part of a number, which must be a space or the line end.
 const char* ReadDecimalsToLineEnd(const char* p, float* out, int count) {
     const char* const start = p;
     for (int i = 0; i < count; ++i) {
